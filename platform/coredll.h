@@ -1,0 +1,48 @@
+// The Windows CE calls the program makes, and nothing more. The device image
+// binds these names to COREDLL.dll imports; the host build supplies stand-ins.
+#pragma once
+
+#include <stdint.h>
+
+typedef int32_t BOOL;
+typedef uint32_t UINT;
+typedef uint32_t DWORD;
+typedef char16_t WCHAR;
+typedef const WCHAR* LPCWSTR;
+typedef struct HWND__* HWND;
+typedef struct HINSTANCE__* HMODULE;
+typedef int32_t (*FARPROC)();
+
+constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_ICONHAND = 0x00000010;
+
+constexpr DWORD SND_ASYNC = 0x00000001;
+constexpr DWORD SND_FILENAME = 0x00020000;
+
+constexpr UINT NLED_SETTINGS_INFO_ID = 2;
+
+struct NLED_SETTINGS_INFO {
+  UINT LedNum;
+  int32_t OffOnBlink;
+  int32_t TotalCycleTime;
+  int32_t OnTime;
+  int32_t OffTime;
+  int32_t MetaCycleOn;
+  int32_t MetaCycleOff;
+};
+static_assert(sizeof(NLED_SETTINGS_INFO) == 28, "the driver reads seven 32-bit fields");
+
+extern "C" {
+HMODULE LoadLibraryW(LPCWSTR lpLibFileName);
+FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName);
+BOOL FreeLibrary(HMODULE hLibModule);
+int32_t MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
+
+BOOL NLedSetDevice(UINT nDeviceId, void* pInput);
+BOOL PlaySoundW(LPCWSTR pszSound, HMODULE hmod, DWORD fdwSound);
+BOOL MessageBeep(UINT uType);
+void Sleep(DWORD dwMilliseconds);
+
+// Declared exactly as the C library does, so both can meet in one host unit.
+[[noreturn]] void exit(int status) noexcept;
+}
