@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Debian 12 packages that the builds and tests need; a no-op when all are there.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ clang-14 lld-14 llvm-14 libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libasound2-dev alsa-utils
+  libunicorn-dev python3-pefile
+  clang-format clang-tidy cppcheck valgrind
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
