@@ -24,6 +24,8 @@ Fn EntryPointAs(FARPROC entry) {
 void PhoneLibrary::Open() {
   module_ = LoadLibraryW(kLibraryName);
   if (module_ == nullptr) {
+    // MB_OK is zero; it is spelled out because the box's one button is part of its style.
+    // cppcheck-suppress badBitmaskCheck
     MessageBoxW(nullptr, kLoadFailedText, kLoadFailedCaption, MB_ICONHAND | MB_OK);
     exit(kBindingFailed);
   }

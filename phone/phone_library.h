@@ -15,8 +15,8 @@ class PhoneLibrary {
   void Close();
 
  private:
-  typedef int32_t (*GetMannerModeFn)();
-  typedef void (*SetMannerModeFn)(int32_t);
+  using GetMannerModeFn = int32_t (*)();
+  using SetMannerModeFn = void (*)(int32_t);
 
   [[noreturn]] void CloseAndFail();
 

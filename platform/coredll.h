@@ -4,14 +4,14 @@
 
 #include <stdint.h>
 
-typedef int32_t BOOL;
-typedef uint32_t UINT;
-typedef uint32_t DWORD;
-typedef char16_t WCHAR;
-typedef const WCHAR* LPCWSTR;
-typedef struct HWND__* HWND;
-typedef struct HINSTANCE__* HMODULE;
-typedef int32_t (*FARPROC)();
+using BOOL = int32_t;
+using UINT = uint32_t;
+using DWORD = uint32_t;
+using WCHAR = char16_t;
+using LPCWSTR = const WCHAR*;
+using HWND = struct OpaqueWindow*;
+using HMODULE = struct OpaqueModule*;
+using FARPROC = int32_t (*)();
 
 constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONHAND = 0x00000010;
@@ -43,6 +43,7 @@ BOOL PlaySoundW(LPCWSTR pszSound, HMODULE hmod, DWORD fdwSound);
 BOOL MessageBeep(UINT uType);
 void Sleep(DWORD dwMilliseconds);
 
-// Declared exactly as the C library does, so both can meet in one host unit.
-[[noreturn]] void exit(int status) noexcept;
+// Declared as the C library does (attribute spelling included), so both
+// declarations can meet in one host unit.
+__attribute__((noreturn)) void exit(int status) noexcept;
 }

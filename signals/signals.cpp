@@ -20,7 +20,7 @@ void SetVibrator(bool on) {
 // Without SND_NODEFAULT the platform may still sound something for a bad
 // file, but only a false result tells us it did not, so only that beeps.
 void PlayLeaveSound(const char16_t* path) {
-  if (path != nullptr && PlaySoundW(path, nullptr, SND_FILENAME | SND_ASYNC)) return;
+  if (path != nullptr && PlaySoundW(path, nullptr, SND_FILENAME | SND_ASYNC) != 0) return;
   MessageBeep(MB_OK);
 }
 
