@@ -1,0 +1,83 @@
+// The import directory of Kestrum.exe: COREDLL.dll only, every function by
+// name. Each import gets an ARM thunk under its own name that jumps through
+// its import address table slot, so C++ calls it like any other function.
+#include "platform/wince/image_layout.h"
+
+#define RVA(symbol) ((symbol) - KESTRUM_IMAGE_BASE)
+
+  .syntax unified
+  .arm
+
+  .section .kestrum.import_descriptors, "a", %progbits
+  .p2align 2
+  .global __kestrum_import_directory_start, __kestrum_import_directory_end
+__kestrum_import_directory_start:
+  .word RVA(import_lookup_table)      // OriginalFirstThunk
+  .word 0                             // TimeDateStamp: not bound
+  .word 0                             // ForwarderChain
+  .word RVA(coredll_name)
+  .word RVA(__kestrum_iat_start)      // FirstThunk
+  .fill 5, 4, 0                       // the closing null descriptor
+__kestrum_import_directory_end:
+
+  .section .kestrum.import_lookup, "a", %progbits
+  .p2align 2
+import_lookup_table:
+
+  .section .kestrum.iat, "aw", %progbits
+  .p2align 2
+  .global __kestrum_iat_start, __kestrum_iat_end
+__kestrum_iat_start:
+
+  .section .kestrum.import_names, "a", %progbits
+coredll_name:
+  .asciz "COREDLL.dll"
+
+// Until the loader binds it, the address table slot holds the same hint/name
+// RVA as the lookup table. The thunk reaches the slot through a literal, as
+// ARMv5TE has no movw; ldr pc switches to Thumb if the callee is Thumb code.
+.macro coredll_import name
+  .section .kestrum.import_names, "a", %progbits
+  .p2align 1
+hint_name_\name:
+  .short 0
+  .asciz "\name"
+
+  .section .kestrum.import_lookup, "a", %progbits
+  .word RVA(hint_name_\name)
+
+  .section .kestrum.iat, "aw", %progbits
+iat_\name:
+  .word RVA(hint_name_\name)
+
+  .section .text.kestrum.import.\name, "ax", %progbits
+  .p2align 2
+  .global \name
+  .type \name, %function
+\name:
+  ldr ip, 0f
+  ldr pc, [ip]
+0:
+  .word iat_\name
+  .size \name, . - \name
+.endm
+
+  coredll_import LoadLibraryW
+  coredll_import GetProcAddressW
+  coredll_import FreeLibrary
+  coredll_import MessageBoxW
+  coredll_import NLedSetDevice
+  coredll_import PlaySoundW
+  coredll_import MessageBeep
+  coredll_import Sleep
+  coredll_import exit
+  coredll_import GetModuleFileNameW
+  coredll_import LocalAlloc
+  coredll_import LocalFree
+
+  .section .kestrum.import_lookup, "a", %progbits
+  .word 0
+
+  .section .kestrum.iat, "aw", %progbits
+  .word 0
+__kestrum_iat_end:
