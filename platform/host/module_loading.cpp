@@ -1,0 +1,90 @@
+// LoadLibraryW, GetProcAddressW and FreeLibrary over dlopen. A bare name is
+// looked for beside the program first, as the phone finds a library in the
+// program's folder, then by the system's search; never in the current folder.
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/coredll.h"
+#include "platform/host/trace.h"
+#include "platform/host/utf16_codec.h"
+
+namespace {
+
+// Windows passes an export ordinal in place of a name pointer below 64 Ki.
+constexpr uintptr_t kOrdinalLimit = 0x10000;
+
+std::optional<std::string> ProgramFolder() {
+  std::string path(4096, '\0');
+  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return std::nullopt;
+  path.resize(static_cast<std::size_t>(length));
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return std::nullopt;
+  return path.substr(0, slash + 1);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+void* OpenModule(const std::string& path) {
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) kestrum::WriteToStderr(std::string(dlerror()) + "\n");
+  return module;
+}
+
+// A file beside the program that fails to load is final, as it would be on
+// the phone: falling through could bind a different library of that name.
+void* LoadByName(const std::string& name) {
+  if (name.empty()) return nullptr;
+  if (name.find('/') != std::string::npos) return OpenModule(name);
+  const auto folder = ProgramFolder();
+  if (folder && IsFile(*folder + name)) return OpenModule(*folder + name);
+  return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+const char* Outcome(const void* pointer) { return pointer != nullptr ? "ok" : "null"; }
+
+}  // namespace
+
+extern "C" HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
+  const auto text = kestrum::Utf16View(lpLibFileName);
+  const auto name = kestrum::Utf16ToBytes(text);
+  void* module = name ? LoadByName(*name) : nullptr;
+  kestrum::TraceLine("LoadLibraryW")
+      .Field("name", kestrum::QuoteForTrace(text))
+      .Result(Outcome(module))
+      .Write();
+  return static_cast<HMODULE>(module);
+}
+
+extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
+  const auto address = reinterpret_cast<uintptr_t>(lpProcName);
+  if (address < kOrdinalLimit) {
+    kestrum::TraceLine("GetProcAddressW")
+        .Field("ordinal", static_cast<int64_t>(address))
+        .Result("null")
+        .Write();
+    return nullptr;
+  }
+  const auto text = kestrum::Utf16View(lpProcName);
+  const auto name = kestrum::Utf16ToBytes(text);
+  void* entry = hModule != nullptr && name ? dlsym(hModule, name->c_str()) : nullptr;
+  kestrum::TraceLine("GetProcAddressW")
+      .Field("name", kestrum::QuoteForTrace(text))
+      .Result(Outcome(entry))
+      .Write();
+  return reinterpret_cast<FARPROC>(entry);
+}
+
+extern "C" BOOL FreeLibrary(HMODULE hLibModule) {
+  const BOOL freed = hLibModule != nullptr && dlclose(hLibModule) == 0;
+  kestrum::TraceLine("FreeLibrary").Result(freed).Write();
+  return freed;
+}

@@ -1,0 +1,129 @@
+// PlaySoundW with SND_FILENAME | SND_ASYNC: the file is checked here, then
+// aplay plays it in its own session so the sound outlives the program. No
+// shell ever sees the path.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <optional>
+#include <string>
+
+#include "platform/coredll.h"
+#include "platform/host/trace.h"
+#include "platform/host/utf16_codec.h"
+#include "platform/host/wav_check.h"
+
+extern char** environ;
+
+namespace {
+
+class FileByteSource : public kestrum::ByteSource {
+ public:
+  FileByteSource(int descriptor, uint64_t size) : descriptor_(descriptor), size_(size) {}
+  uint64_t Size() const override { return size_; }
+  bool ReadAt(uint64_t offset, void* out, std::size_t length) const override {
+    auto* cursor = static_cast<char*>(out);
+    while (length > 0) {
+      const ssize_t got = pread(descriptor_, cursor, length, static_cast<off_t>(offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      cursor += got;
+      offset += static_cast<uint64_t>(got);
+      length -= static_cast<std::size_t>(got);
+    }
+    return true;
+  }
+
+ private:
+  int descriptor_;
+  uint64_t size_;
+};
+
+// O_NONBLOCK keeps a FIFO without a writer from blocking the open; only a
+// regular file gets further.
+bool IsPlayableWav(const std::string& path) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  struct stat status {};
+  bool playable = false;
+  if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+    const FileByteSource source(descriptor, static_cast<uint64_t>(status.st_size));
+    playable = kestrum::CheckPcmWav(source) == kestrum::WavVerdict::kPlayable;
+  }
+  close(descriptor);
+  return playable;
+}
+
+class SpawnSetup {
+ public:
+  SpawnSetup() {
+    posix_spawnattr_init(&attributes_);
+    posix_spawn_file_actions_init(&actions_);
+  }
+  ~SpawnSetup() {
+    posix_spawn_file_actions_destroy(&actions_);
+    posix_spawnattr_destroy(&attributes_);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+  // Own session: a hangup or Ctrl-C aimed at our terminal does not cut the
+  // sound short. Signal dispositions and mask start clean.
+  bool Prepare() {
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    const short flags = POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    return posix_spawnattr_setflags(&attributes_, flags) == 0 &&
+           posix_spawnattr_setsigdefault(&attributes_, &all) == 0 &&
+           posix_spawnattr_setsigmask(&attributes_, &none) == 0 &&
+           posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) ==
+               0 &&
+           posix_spawn_file_actions_addopen(&actions_, STDOUT_FILENO, "/dev/null", O_WRONLY, 0) ==
+               0;
+  }
+
+  const posix_spawnattr_t* Attributes() const { return &attributes_; }
+  const posix_spawn_file_actions_t* Actions() const { return &actions_; }
+
+ private:
+  posix_spawnattr_t attributes_{};
+  posix_spawn_file_actions_t actions_{};
+};
+
+// The player is not waited for: the pass ends within a second and the
+// player, reparented then, is reaped by the system.
+bool StartPlayer(const std::string& path) {
+  SpawnSetup setup;
+  if (!setup.Prepare()) return false;
+  std::string program = "aplay";
+  std::string quiet = "-q";
+  std::string end_of_options = "--";
+  std::string file = path;
+  char* arguments[] = {program.data(), quiet.data(), end_of_options.data(), file.data(), nullptr};
+  pid_t player = 0;
+  return posix_spawnp(&player, "aplay", setup.Actions(), setup.Attributes(), arguments, environ) ==
+         0;
+}
+
+bool PlayFile(const std::optional<std::string>& path) {
+  return path && IsPlayableWav(*path) && StartPlayer(*path);
+}
+
+}  // namespace
+
+extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE, DWORD fdwSound) {
+  const auto text = kestrum::Utf16View(pszSound);
+  const bool wanted = pszSound != nullptr && fdwSound == (SND_FILENAME | SND_ASYNC);
+  const BOOL started = wanted && PlayFile(kestrum::Utf16ToBytes(text)) ? 1 : 0;
+  kestrum::TraceLine("PlaySoundW")
+      .Field("path", pszSound != nullptr ? kestrum::QuoteForTrace(text) : std::string("null"))
+      .Field("flags", kestrum::Hex32(fdwSound))
+      .Result(started)
+      .Write();
+  return started;
+}

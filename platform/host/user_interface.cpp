@@ -1,0 +1,49 @@
+// The message box and the beep on a terminal: the box is its caption and
+// text on stderr, modal only when someone at a terminal can close it.
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/coredll.h"
+#include "platform/host/trace.h"
+#include "platform/host/utf16_codec.h"
+
+namespace {
+
+constexpr int32_t kIdOk = 1;
+
+void WaitForEnter() {
+  char byte = 0;
+  for (;;) {
+    const ssize_t got = read(STDIN_FILENO, &byte, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0 || byte == '\n') return;
+  }
+}
+
+}  // namespace
+
+extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
+  const auto text = kestrum::Utf16View(lpText);
+  const auto caption = kestrum::Utf16View(lpCaption);
+  kestrum::TraceLine("MessageBoxW")
+      .Field("style", kestrum::Hex32(uType))
+      .Field("caption", kestrum::QuoteForTrace(caption))
+      .Field("text", kestrum::QuoteForTrace(text))
+      .Write();
+  kestrum::WriteToStderr("[" + kestrum::Utf16ToDisplayUtf8(caption) + "]\n" +
+                         kestrum::Utf16ToDisplayUtf8(text) + "\n");
+  if (isatty(STDIN_FILENO)) {
+    kestrum::WriteToStderr("(Enter closes the message)\n");
+    WaitForEnter();
+  }
+  return kIdOk;
+}
+
+// The bell gets a line of its own so that every trace line starts with '@'.
+extern "C" BOOL MessageBeep(UINT uType) {
+  const std::string line =
+      kestrum::TraceLine("MessageBeep").Field("type", kestrum::Hex32(uType)).Text();
+  kestrum::WriteToStderr(line + "\a\n");
+  return 1;
+}
