@@ -31,7 +31,7 @@ DATA = {".word", ".short", ".byte"}
 
 REGISTER = re.compile(r"^(r\d+|sb|sl|fp|ip|sp|lr|pc)$")
 # "  addr: bytes<TAB>mnemonic<TAB>operands", one instruction or datum a line.
-INSTRUCTION = re.compile(r"^\s*([0-9a-f]+):\s*(?:[0-9a-f]{2} ?)+\s*\t(\S+)\s*(.*)$")
+INSTRUCTION = re.compile(r"^\s*([0-9a-f]+):\s*((?:[0-9a-f]{2} ?)+)\s*\t(\S+)\s*(.*)$")
 THUMB_MAPPING = re.compile(r"\s\$t(\.\d+)?$")
 
 
@@ -64,13 +64,14 @@ def instruction_faults(objdump, path, allowed):
         if not match:
             continue
         seen += 1
-        address, mnemonic, operands = match.groups()
+        address, encoding, mnemonic, operands = match.groups()
         operand = operands.split("@")[0].strip()
         # blx to a label switches to Thumb, and the image has none.
         newer = mnemonic not in allowed
         to_thumb = mnemonic == "blx" and not REGISTER.match(operand)
         if newer or to_thumb:
-            faults.append(f"{path}: 0x{address}: {mnemonic} {operand}".rstrip())
+            word = "".join(reversed(encoding.split()))
+            faults.append(f"{path}: 0x{address}: {word} {mnemonic} {operand}".rstrip())
     # A listing this script cannot read must not pass as a clean one.
     if seen == 0:
         faults.append(f"{path}: no instructions found in the disassembly")
