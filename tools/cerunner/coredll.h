@@ -1,0 +1,88 @@
+// The simulated COREDLL.dll and shphonelib.dll: each export the image may
+// import has a stub address; a call there runs the matching member here.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/cerunner/guest.h"
+#include "tools/cerunner/phone_setup.h"
+
+namespace cerunner {
+
+struct CallResult {
+  enum class Kind { kReturn, kExit, kFault };
+  Kind kind = Kind::kReturn;
+  uint32_t value = 0;  // r0 on return, the status on exit
+  std::string fault;
+
+  static CallResult Return(uint32_t value) { return {Kind::kReturn, value, ""}; }
+  static CallResult Exit(int32_t status) {
+    return {Kind::kExit, static_cast<uint32_t>(status), ""};
+  }
+  static CallResult Fault(std::string why) { return {Kind::kFault, 0, std::move(why)}; }
+};
+
+class SimulatedCoredll {
+ public:
+  explicit SimulatedCoredll(const PhoneSetup& setup) : setup_(setup), mode_(setup.manner_mode) {}
+
+  // The stub address of a COREDLL export, if the simulation has it.
+  static std::optional<uint32_t> ExportAddress(std::string_view name);
+
+  bool IsStub(uint32_t address) const;
+  std::string StubName(uint32_t address) const;
+  CallResult Call(uint32_t address, Guest& guest);
+
+  // Null when the access lies inside a live heap block (or outside the heap).
+  std::optional<std::string> CheckHeapAccess(uint32_t address, uint32_t size) const;
+
+  int32_t manner_mode() const { return mode_; }
+  uint64_t clock_ms() const { return clock_ms_; }
+  uint32_t heap_in_use() const;
+  const std::vector<std::string>& trace() const { return trace_; }
+
+ private:
+  using Handler = CallResult (SimulatedCoredll::*)(Guest&);
+  struct Export {
+    const char* name;
+    Handler handler;
+  };
+  static const Export kExports[];
+  static const size_t kExportCount;
+
+  void Trace(const std::string& record);
+  std::optional<std::u16string> WideArgument(Guest& guest, int index, const char* what,
+                                             std::string& fault) const;
+
+  CallResult LoadLibraryW(Guest& guest);
+  CallResult GetProcAddressW(Guest& guest);
+  CallResult FreeLibrary(Guest& guest);
+  CallResult GetModuleFileNameW(Guest& guest);
+  CallResult Exit(Guest& guest);
+  CallResult GetMannerMode(Guest& guest);
+  CallResult SetMannerMode(Guest& guest);
+  CallResult MessageBoxW(Guest& guest);
+  CallResult NLedSetDevice(Guest& guest);
+  CallResult PlaySoundW(Guest& guest);
+  CallResult MessageBeep(Guest& guest);
+  CallResult Sleep(Guest& guest);
+  CallResult LocalAlloc(Guest& guest);
+  CallResult LocalFree(Guest& guest);
+
+  const PhoneSetup& setup_;
+  int32_t mode_;
+  uint32_t library_references_ = 0;
+  uint64_t clock_ms_ = 0;
+  uint32_t heap_next_ = 0;
+  std::map<uint32_t, uint32_t> heap_blocks_;  // start -> size
+  std::vector<std::string> trace_;
+};
+
+std::string Hex32(uint32_t value);
+
+}  // namespace cerunner

@@ -1,0 +1,60 @@
+// LocalAlloc and LocalFree over a heap that never reuses an address, so a
+// stale pointer or an overrun is caught by CheckHeapAccess.
+#include "tools/cerunner/coredll.h"
+#include "tools/cerunner/memory_layout.h"
+
+namespace cerunner {
+namespace {
+
+constexpr uint32_t kZeroInit = 0x0040;
+constexpr uint32_t kSupportedFlags = kZeroInit;  // LMEM_FIXED (0) or LPTR
+constexpr uint32_t kRedZone = 8;
+constexpr uint8_t kFreshFill = 0xCD;  // no reliance on fresh memory being zero
+
+}  // namespace
+
+CallResult SimulatedCoredll::LocalAlloc(Guest& guest) {
+  const uint32_t flags = guest.Argument(0).value_or(0);
+  const uint32_t bytes = guest.Argument(1).value_or(0);
+  const std::string record =
+      "LocalAlloc flags=" + Hex32(flags) + " bytes=" + std::to_string(bytes) + " -> ";
+  const uint32_t start = kHeapBase + heap_next_;
+  const bool fits = bytes <= kHeapSize - kRedZone - heap_next_;
+  if ((flags & ~kSupportedFlags) != 0 || heap_next_ + kRedZone > kHeapSize || !fits) {
+    Trace(record + "null");
+    return CallResult::Return(0);
+  }
+  std::vector<uint8_t> fill(bytes, (flags & kZeroInit) != 0 ? 0 : kFreshFill);
+  guest.Write(start, fill.data(), fill.size());
+  heap_blocks_[start] = bytes;
+  heap_next_ = (heap_next_ + bytes + kRedZone + 7) & ~7u;
+  Trace(record + Hex32(start));
+  return CallResult::Return(start);
+}
+
+CallResult SimulatedCoredll::LocalFree(Guest& guest) {
+  const uint32_t block = guest.Argument(0).value_or(0);
+  const bool live = heap_blocks_.erase(block) == 1;
+  const uint32_t result = (live || block == 0) ? 0 : block;
+  Trace("LocalFree ptr=" + Hex32(block) + " -> " + Hex32(result));
+  return CallResult::Return(result);
+}
+
+std::optional<std::string> SimulatedCoredll::CheckHeapAccess(uint32_t address,
+                                                             uint32_t size) const {
+  if (address < kHeapBase || address - kHeapBase >= kHeapSize) return std::nullopt;
+  auto after = heap_blocks_.upper_bound(address);
+  if (after != heap_blocks_.begin()) {
+    const auto& [start, length] = *std::prev(after);
+    if (address - start < length && size <= length - (address - start)) return std::nullopt;
+  }
+  return "access to " + Hex32(address) + " outside any live LocalAlloc block";
+}
+
+uint32_t SimulatedCoredll::heap_in_use() const {
+  uint32_t total = 0;
+  for (const auto& [start, length] : heap_blocks_) total += length;
+  return total;
+}
+
+}  // namespace cerunner

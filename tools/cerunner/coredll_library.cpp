@@ -1,0 +1,109 @@
+// Module loading, the phone library's two entry points, and process exit.
+#include <algorithm>
+
+#include "tools/cerunner/coredll.h"
+#include "tools/cerunner/memory_layout.h"
+#include "tools/cerunner/wide_text.h"
+
+namespace cerunner {
+namespace {
+
+constexpr char16_t kGetterExport[] = u"?GetMannerMode@CshphoneClientlib@@SAHXZ";
+constexpr char16_t kSetterExport[] = u"?SetMannerMode@CshphoneClientlib@@SAXH@Z";
+
+// The loader strips the extension and looks in \Windows for a bare name.
+bool NamesPhoneLibrary(std::u16string_view name) {
+  return SameFileName(name, u"shphonelib.dll") || SameFileName(name, u"shphonelib") ||
+         SameFileName(name, u"\\Windows\\shphonelib.dll");
+}
+
+std::string Quoted(std::u16string_view text) { return QuoteForTrace(Utf16ToBytes(text)); }
+
+}  // namespace
+
+CallResult SimulatedCoredll::LoadLibraryW(Guest& guest) {
+  std::string fault;
+  const std::optional<std::u16string> name = WideArgument(guest, 0, "library name", fault);
+  if (!name) return CallResult::Fault("LoadLibraryW: " + fault);
+  const bool found = setup_.library_present && NamesPhoneLibrary(*name);
+  if (found) ++library_references_;
+  Trace("LoadLibraryW name=" + Quoted(*name) + (found ? " -> ok" : " -> null"));
+  return CallResult::Return(found ? kPhoneLibraryBase : 0);
+}
+
+CallResult SimulatedCoredll::GetProcAddressW(Guest& guest) {
+  const uint32_t module = guest.Argument(0).value_or(0);
+  const uint32_t name_pointer = guest.Argument(1).value_or(0);
+  const bool loaded = module == kPhoneLibraryBase && library_references_ > 0;
+  const std::string stray_module = loaded ? "" : " module=" + Hex32(module);
+  if (name_pointer < 0x10000) {  // an ordinal, which the phone library does not export by
+    Trace("GetProcAddressW ordinal=" + std::to_string(name_pointer) + stray_module + " -> null");
+    return CallResult::Return(0);
+  }
+  std::string fault;
+  const std::optional<std::u16string> name = WideArgument(guest, 1, "export name", fault);
+  if (!name) return CallResult::Fault("GetProcAddressW: " + fault);
+  uint32_t address = 0;
+  if (loaded && setup_.has_getter && *name == kGetterExport) address = kGetterAddress;
+  if (loaded && setup_.has_setter && *name == kSetterExport) address = kSetterAddress;
+  Trace("GetProcAddressW name=" + Quoted(*name) + stray_module +
+        (address != 0 ? " -> ok" : " -> null"));
+  return CallResult::Return(address);
+}
+
+CallResult SimulatedCoredll::FreeLibrary(Guest& guest) {
+  const uint32_t module = guest.Argument(0).value_or(0);
+  const bool loaded = module == kPhoneLibraryBase && library_references_ > 0;
+  if (loaded) --library_references_;
+  Trace(std::string("FreeLibrary") + (loaded ? "" : " module=" + Hex32(module)) +
+        (loaded ? " -> 1" : " -> 0"));
+  return CallResult::Return(loaded ? 1 : 0);
+}
+
+// Truncates to the buffer, always terminated, and returns the characters
+// copied, as Windows CE documents it.
+CallResult SimulatedCoredll::GetModuleFileNameW(Guest& guest) {
+  const uint32_t module = guest.Argument(0).value_or(0);
+  const uint32_t buffer = guest.Argument(1).value_or(0);
+  const uint32_t size = guest.Argument(2).value_or(0);
+  const bool ours = module == 0 || module == 0x00010000;  // null or the instance handle
+  const std::string stray_module = ours ? "" : " module=" + Hex32(module);
+  if (!ours || size == 0) {
+    Trace("GetModuleFileNameW" + stray_module + " size=" + std::to_string(size) + " -> 0");
+    return CallResult::Return(0);
+  }
+  const size_t copied = std::min<size_t>(setup_.module_path.size(), size - 1u);
+  std::u16string text = setup_.module_path.substr(0, copied);
+  text += u'\0';
+  const size_t bytes = text.size() * 2;
+  if (buffer % 2 != 0 || !guest.IsWritable(buffer, bytes)) {
+    return CallResult::Fault("GetModuleFileNameW: buffer at " + Hex32(buffer) + " of " +
+                             std::to_string(size) + " characters is not writable");
+  }
+  guest.Write(buffer, text.data(), bytes);
+  Trace("GetModuleFileNameW" + stray_module + " size=" + std::to_string(size) + " -> " +
+        std::to_string(copied));
+  return CallResult::Return(static_cast<uint32_t>(copied));
+}
+
+CallResult SimulatedCoredll::Exit(Guest& guest) {
+  const auto status = static_cast<int32_t>(guest.Argument(0).value_or(0));
+  Trace("exit status=" + std::to_string(status));
+  return CallResult::Exit(status);
+}
+
+// An entry point of an unloaded module is no longer code on the phone.
+CallResult SimulatedCoredll::GetMannerMode(Guest&) {
+  if (library_references_ == 0) return CallResult::Fault("GetMannerMode called after FreeLibrary");
+  Trace("GetMannerMode -> " + std::to_string(mode_));
+  return CallResult::Return(static_cast<uint32_t>(mode_));
+}
+
+CallResult SimulatedCoredll::SetMannerMode(Guest& guest) {
+  if (library_references_ == 0) return CallResult::Fault("SetMannerMode called after FreeLibrary");
+  mode_ = static_cast<int32_t>(guest.Argument(0).value_or(0));
+  Trace("SetMannerMode value=" + std::to_string(mode_));
+  return CallResult::Return(0);
+}
+
+}  // namespace cerunner

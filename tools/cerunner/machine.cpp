@@ -1,0 +1,263 @@
+#include "tools/cerunner/machine.h"
+
+#include <algorithm>
+
+#include "tools/cerunner/memory_layout.h"
+
+namespace cerunner {
+namespace {
+
+constexpr uint32_t kThumbBit = 0x20;
+constexpr uint32_t kUserMode = 0x10;
+constexpr uint32_t kShowNormal = 1;
+constexpr uint32_t kUndefinedInstruction = 0xE7F000F0;  // fills the stub pages
+constexpr uint64_t kNeverReached = 0xFFFFFFF0;
+constexpr uint32_t kScratch = 0xDEAD0000;  // caller-saved registers after a call
+constexpr uint32_t kEntrySpOffset = 12;    // keeps sp = 4 (mod 8), as the platform gives
+
+// LDRD/STRD (ARM, immediate or register offset): cond 000P U?W0 ... 11x1.
+bool IsDoublewordTransfer(uint32_t word) {
+  const bool extra_transfer = (word & 0x0E100090) == 0x00000090;
+  const uint32_t op = (word >> 5) & 3;
+  return extra_transfer && (op == 2 || op == 3) && (word & 0xF0000000) != 0xF0000000;
+}
+
+std::string Describe(uc_mem_type type) {
+  switch (type) {
+    case UC_MEM_READ_UNMAPPED:
+      return "read of unmapped memory";
+    case UC_MEM_WRITE_UNMAPPED:
+      return "write to unmapped memory";
+    case UC_MEM_FETCH_UNMAPPED:
+      return "execution of unmapped memory";
+    case UC_MEM_WRITE_PROT:
+      return "write to read-only memory";
+    case UC_MEM_READ_PROT:
+      return "read of unreadable memory";
+    case UC_MEM_FETCH_PROT:
+      return "execution outside the image's code";
+    default:
+      return "invalid memory access";
+  }
+}
+
+Machine* Self(void* user_data) { return static_cast<Machine*>(user_data); }
+
+void ImageInstructionHook(uc_engine*, uint64_t address, uint32_t, void* self) {
+  Self(self)->OnImageInstruction(static_cast<uint32_t>(address));
+}
+
+void LibraryCallHook(uc_engine*, uint64_t address, uint32_t, void* self) {
+  Self(self)->OnLibraryCall(static_cast<uint32_t>(address));
+}
+
+void AccessHook(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* self) {
+  Self(self)->OnAccess(type == UC_MEM_WRITE, static_cast<uint32_t>(address), size);
+}
+
+bool InvalidAccessHook(uc_engine*, uc_mem_type type, uint64_t address, int, int64_t, void* self) {
+  Self(self)->OnInvalidAccess(type, static_cast<uint32_t>(address));
+  return false;
+}
+
+void ExceptionHook(uc_engine*, uint32_t number, void* self) { Self(self)->OnException(number); }
+
+bool InvalidInstructionHook(uc_engine*, void*) { return false; }
+
+}  // namespace
+
+Machine::Machine(const LoadedImage& image, const PhoneSetup& setup)
+    : image_(image), setup_(setup), coredll_(setup) {}
+
+Machine::~Machine() {
+  if (uc_ != nullptr) uc_close(uc_);
+}
+
+RunReport Machine::Run() {
+  const std::string problem = Setup();
+  if (!problem.empty()) {
+    report_.message = "emulator set-up failed: " + problem;
+    return report_;
+  }
+  const uint32_t entry = image_.image_base + image_.entry_rva;
+  Finish(uc_emu_start(uc_, entry, kNeverReached, 0, 0));
+  report_.manner_mode = coredll_.manner_mode();
+  report_.virtual_ms = coredll_.clock_ms();
+  report_.heap_in_use = coredll_.heap_in_use();
+  report_.trace = coredll_.trace();
+  report_.stack_high_water = initial_sp_ - std::min(lowest_stack_access_, initial_sp_);
+  return report_;
+}
+
+// The CPU model must be chosen before any memory is mapped.
+std::string Machine::Setup() {
+  if (uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc_) != UC_ERR_OK) return "cannot open Unicorn";
+  if (uc_ctl_set_cpu_model(uc_, UC_CPU_ARM_PXA270) != UC_ERR_OK) return "no PXA270 model";
+  guest_ = Guest(uc_);
+  std::string problem = MapImage();
+  if (problem.empty()) problem = MapRuntime();
+  if (problem.empty()) problem = AddHooks();
+  if (problem.empty()) SetEntryRegisters();
+  return problem;
+}
+
+std::string Machine::MapImage() {
+  for (const ImageRegion& region : image_.regions) {
+    const uint32_t address = image_.image_base + region.rva;
+    if (uc_mem_map(uc_, address, region.size, region.protection) != UC_ERR_OK ||
+        uc_mem_write(uc_, address, image_.memory.data() + region.rva, region.size) != UC_ERR_OK) {
+      return "cannot map " + region.name;
+    }
+  }
+  return "";
+}
+
+std::string Machine::MapRuntime() {
+  std::u16string line = setup_.command_line;
+  line += u'\0';
+  const auto line_bytes = static_cast<uint32_t>(line.size() * 2);
+  const uint32_t line_pages = (line_bytes + kPageSize - 1) & ~(kPageSize - 1);
+  stack_base_ = kStackTop - image_.stack_reserve;
+  const std::vector<uint32_t> fill(kStubPageSize / 4, kUndefinedInstruction);
+  bool ok = uc_mem_map(uc_, kHeapBase, kHeapSize, UC_PROT_READ | UC_PROT_WRITE) == UC_ERR_OK;
+  ok = ok && uc_mem_map(uc_, kArgumentsBase, line_pages, UC_PROT_READ | UC_PROT_WRITE) == UC_ERR_OK;
+  ok = ok && uc_mem_write(uc_, kArgumentsBase, line.data(), line_bytes) == UC_ERR_OK;
+  ok = ok && uc_mem_map(uc_, stack_base_, image_.stack_reserve, UC_PROT_READ | UC_PROT_WRITE) ==
+                 UC_ERR_OK;
+  for (uint32_t page : {kPhoneLibraryBase, kCoredllBase}) {
+    ok = ok && uc_mem_map(uc_, page, kStubPageSize, UC_PROT_READ | UC_PROT_EXEC) == UC_ERR_OK;
+    ok = ok && uc_mem_write(uc_, page, fill.data(), kStubPageSize) == UC_ERR_OK;
+  }
+  return ok ? "" : "cannot map the runtime regions";
+}
+
+std::string Machine::AddHooks() {
+  const uint64_t image_start = image_.image_base;
+  const uint64_t image_end = image_start + image_.memory.size() - 1;
+  uc_hook hook;
+  bool ok = uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(ImageInstructionHook),
+                        this, image_start, image_end) == UC_ERR_OK;
+  for (uint64_t page : {kPhoneLibraryBase, kCoredllBase}) {
+    ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(LibraryCallHook), this,
+                           page, page + kStubPageSize - 1) == UC_ERR_OK;
+  }
+  ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE,
+                         reinterpret_cast<void*>(AccessHook), this, 1, 0) == UC_ERR_OK;
+  ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_MEM_INVALID,
+                         reinterpret_cast<void*>(InvalidAccessHook), this, 1, 0) == UC_ERR_OK;
+  ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void*>(ExceptionHook), this, 1,
+                         0) == UC_ERR_OK;
+  ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_INSN_INVALID,
+                         reinterpret_cast<void*>(InvalidInstructionHook), this, 1, 0) == UC_ERR_OK;
+  return ok ? "" : "cannot install hooks";
+}
+
+// WinMain(hInstance, hPrevInstance, lpCmdLine, nShowCmd), in user mode and
+// ARM state, returning to a trap that reports a return without exit.
+void Machine::SetEntryRegisters() {
+  initial_sp_ = kStackTop - kEntrySpOffset;
+  lowest_stack_access_ = initial_sp_;
+  guest_.SetRegister(UC_ARM_REG_CPSR, kUserMode);
+  guest_.SetRegister(UC_ARM_REG_R0, image_.image_base);
+  guest_.SetRegister(UC_ARM_REG_R1, 0);
+  guest_.SetRegister(UC_ARM_REG_R2, kArgumentsBase);
+  guest_.SetRegister(UC_ARM_REG_R3, kShowNormal);
+  guest_.SetRegister(UC_ARM_REG_SP, initial_sp_);
+  guest_.SetRegister(UC_ARM_REG_LR, kReturnTrap);
+}
+
+void Machine::OnImageInstruction(uint32_t address) {
+  if (finished_) return;
+  if (report_.instructions == setup_.instruction_budget) {
+    return Stop("instruction budget of " + std::to_string(setup_.instruction_budget) + " exceeded" +
+                At());
+  }
+  if ((guest_.Register(UC_ARM_REG_CPSR) & kThumbBit) != 0) return Stop("Thumb state" + At());
+  ++report_.instructions;
+  uint32_t word = 0;
+  guest_.Read(address, &word, sizeof word);
+  doubleword_transfer_ = IsDoublewordTransfer(word);
+  accesses_this_instruction_ = 0;
+}
+
+void Machine::OnLibraryCall(uint32_t address) {
+  if (finished_) return;
+  const uint32_t lr = guest_.Register(UC_ARM_REG_LR);
+  if (address == kReturnTrap) {
+    return Stop("entry point returned r0=" +
+                std::to_string(static_cast<int32_t>(guest_.Register(UC_ARM_REG_R0))) +
+                " without calling exit");
+  }
+  const std::string name = coredll_.StubName(address);
+  if (name.empty()) return Stop("jump into a library at " + Hex32(address) + ", lr=" + Hex32(lr));
+  if ((guest_.Register(UC_ARM_REG_CPSR) & kThumbBit) != 0)
+    return Stop(name + " called in Thumb state");
+  if ((lr & 1) != 0) return Stop(name + " called with a Thumb return address lr=" + Hex32(lr));
+  if (guest_.Register(UC_ARM_REG_SP) % 4 != 0) return Stop(name + " called with sp misaligned");
+  const CallResult result = coredll_.Call(address, guest_);
+  if (result.kind == CallResult::Kind::kFault) return Stop(result.fault + ", lr=" + Hex32(lr));
+  if (result.kind == CallResult::Kind::kExit) {
+    exited_ = true;
+    report_.exit_status = static_cast<int32_t>(result.value);
+    return Stop("");
+  }
+  guest_.SetRegister(UC_ARM_REG_R0, result.value);
+  for (int reg : {UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_R12}) {
+    guest_.SetRegister(reg, kScratch | static_cast<uint32_t>(reg));
+  }
+  guest_.SetRegister(UC_ARM_REG_PC, lr);
+}
+
+void Machine::OnAccess(bool write, uint32_t address, int size) {
+  if (finished_) return;
+  const auto bytes = static_cast<uint32_t>(size);
+  const std::string what = std::to_string(size) + "-byte " + (write ? "write to " : "read of ");
+  if (bytes > 1 && address % bytes != 0) return Stop("misaligned " + what + Hex32(address) + At());
+  if (doubleword_transfer_ && accesses_this_instruction_ == 0 && address % 8 != 0) {
+    return Stop("LDRD/STRD " + what + Hex32(address) + " not 8-byte aligned" + At());
+  }
+  ++accesses_this_instruction_;
+  if (address >= stack_base_ && address < kStackTop) {
+    lowest_stack_access_ = std::min(lowest_stack_access_, address);
+  }
+  const std::optional<std::string> heap_fault = coredll_.CheckHeapAccess(address, bytes);
+  if (heap_fault) Stop("heap " + what.substr(0, what.size() - 1) + ": " + *heap_fault + At());
+}
+
+void Machine::OnInvalidAccess(uc_mem_type type, uint32_t address) {
+  if (finished_) return;
+  const bool guard = address < stack_base_ && address >= stack_base_ - kStackGuard;
+  Stop((guard ? "stack overflow: " : "") + Describe(type) + " " + Hex32(address) + At());
+}
+
+void Machine::OnException(uint32_t number) {
+  if (finished_) return;
+  uint32_t word = 0;
+  const uint32_t pc = guest_.Register(UC_ARM_REG_PC);
+  guest_.Read(pc, &word, sizeof word);
+  Stop("processor exception " + std::to_string(number) + " (instruction " + Hex32(word) + ")" +
+       At());
+}
+
+void Machine::Stop(const std::string& why) {
+  if (finished_) return;
+  finished_ = true;
+  report_.message = why;
+  uc_emu_stop(uc_);
+}
+
+void Machine::Finish(uc_err result) {
+  if (!finished_ && result == UC_ERR_INSN_INVALID) {
+    uint32_t word = 0;
+    guest_.Read(guest_.Register(UC_ARM_REG_PC), &word, sizeof word);
+    Stop("undefined or non-ARMv5TE instruction " + Hex32(word) + At());
+  }
+  if (!finished_ && result != UC_ERR_OK)
+    Stop(std::string("emulation failed: ") + uc_strerror(result) + At());
+  if (!finished_) Stop("run ended without calling exit" + At());
+  report_.outcome = exited_ ? RunReport::Outcome::kExited : RunReport::Outcome::kStopped;
+}
+
+std::string Machine::At() const { return " at pc=" + Hex32(guest_.Register(UC_ARM_REG_PC)); }
+
+}  // namespace cerunner

@@ -1,0 +1,121 @@
+#include "tools/cerunner/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+#include "tools/cerunner/wide_text.h"
+
+namespace cerunner {
+
+const char kUsage[] =
+    "Usage: cerunner [options] IMAGE.exe\n"
+    "Runs a Windows CE ARM program on an emulated PXA270 phone with a simulated\n"
+    "COREDLL.dll and shphonelib.dll. Each platform call is traced on stderr as\n"
+    "  @<virtual ms> <Call> key=value ... [-> result]\n"
+    "and a summary line goes to stdout:\n"
+    "  result mode=<manner mode> status=<exit status|none> instructions=<n>\n"
+    "         stack_high_water=<bytes> time_ms=<virtual ms> heap_in_use=<bytes>\n"
+    "\n"
+    "Options:\n"
+    "  --phone-library=present|absent  whether LoadLibraryW finds shphonelib.dll\n"
+    "                                  (default present)\n"
+    "  --no-getter, --no-setter        the library lacks GetMannerMode/SetMannerMode\n"
+    "  --mode=N                        manner mode the getter returns first (default 0)\n"
+    "  --playable=PATH                 a sound file PlaySoundW can play (repeatable)\n"
+    "  --cmdline=STRING                command line after the program's name (UTF-8)\n"
+    "  --module-path=PATH              what GetModuleFileNameW reports\n"
+    "                                  (default \\Windows\\Kestrum.exe)\n"
+    "  --budget=N                      instructions the image may execute\n"
+    "                                  (default 10000000)\n"
+    "  --help                          this text\n"
+    "\n"
+    "Exit status of the runner (the program's own status is in the summary):\n"
+    "  0  the program ran to its exit\n"
+    "  2  bad options\n"
+    "  3  the image was refused by the loader (or could not be read)\n"
+    "  4  the run was stopped: fault, undefined instruction, Thumb state,\n"
+    "     misaligned access, budget exceeded, or return without exit\n";
+
+namespace {
+
+std::optional<long long> ParseInteger(std::string_view text, long long min, long long max) {
+  if (text.empty()) return std::nullopt;
+  const std::string copy(text);
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(copy.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || value < min || value > max) return std::nullopt;
+  return value;
+}
+
+std::optional<std::u16string> ParseText(std::string_view text) { return Utf8ToUtf16(text); }
+
+// Applies one --key=value option; returns an error message or "".
+std::string ApplyValue(std::string_view key, std::string_view value, PhoneSetup& phone) {
+  if (key == "--phone-library") {
+    if (value != "present" && value != "absent") return "must be present or absent";
+    phone.library_present = value == "present";
+  } else if (key == "--mode") {
+    const auto mode = ParseInteger(value, std::numeric_limits<int32_t>::min(),
+                                   std::numeric_limits<int32_t>::max());
+    if (!mode) return "must be a 32-bit signed integer";
+    phone.manner_mode = static_cast<int32_t>(*mode);
+  } else if (key == "--budget") {
+    const auto budget = ParseInteger(value, 1, std::numeric_limits<long long>::max());
+    if (!budget) return "must be a positive integer";
+    phone.instruction_budget = static_cast<uint64_t>(*budget);
+  } else if (key == "--playable" || key == "--cmdline" || key == "--module-path") {
+    const std::optional<std::u16string> text = ParseText(value);
+    if (!text) return "is not valid UTF-8";
+    if (key == "--playable") phone.playable_files.push_back(*text);
+    if (key == "--cmdline") phone.command_line = *text;
+    if (key == "--module-path") phone.module_path = *text;
+  } else {
+    return "is not an option";
+  }
+  return "";
+}
+
+std::string ApplyOption(std::string_view argument, PhoneSetup& phone) {
+  if (argument == "--no-getter") {
+    phone.has_getter = false;
+  } else if (argument == "--no-setter") {
+    phone.has_setter = false;
+  } else {
+    const size_t equals = argument.find('=');
+    if (equals == std::string_view::npos) return std::string(argument) + " is not an option";
+    const std::string_view key = argument.substr(0, equals);
+    const std::string problem = ApplyValue(key, argument.substr(equals + 1), phone);
+    if (!problem.empty()) return std::string(key) + ": " + problem;
+  }
+  return "";
+}
+
+}  // namespace
+
+ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
+  RunnerOptions options;
+  bool only_paths = false;
+  for (const std::string& argument : arguments) {
+    const bool is_option = !only_paths && argument.size() > 1 && argument[0] == '-';
+    if (is_option && argument == "--help") return HelpRequest{};
+    if (is_option && argument == "--") {
+      only_paths = true;
+      continue;
+    }
+    if (is_option) {
+      const std::string problem = ApplyOption(argument, options.phone);
+      if (!problem.empty()) return OptionError{problem};
+      continue;
+    }
+    if (!options.image_path.empty()) return OptionError{"more than one image given"};
+    options.image_path = argument;
+  }
+  if (options.image_path.empty()) return OptionError{"no image given"};
+  return options;
+}
+
+}  // namespace cerunner

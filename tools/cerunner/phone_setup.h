@@ -1,0 +1,22 @@
+// What the simulated phone holds before a run: its phone library, manner
+// mode, sound files, and how the program was started.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cerunner {
+
+struct PhoneSetup {
+  bool library_present = true;
+  bool has_getter = true;
+  bool has_setter = true;
+  int32_t manner_mode = 0;
+  std::vector<std::u16string> playable_files;
+  std::u16string command_line;  // without the program's name, as the platform passes it
+  std::u16string module_path = u"\\Windows\\Kestrum.exe";
+  uint64_t instruction_budget = 10'000'000;
+};
+
+}  // namespace cerunner
