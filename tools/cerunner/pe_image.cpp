@@ -175,8 +175,9 @@ std::string PlaceSections(Bytes file, const Headers& headers, LoadedImage& image
       return "section " + name + " does not fit the image size";
     }
     const uint32_t copied = raw_size < size ? raw_size : size;
-    if (copied != 0 && !file.Has(raw_offset, copied))
-      return "section " + name + " runs past the file";
+    if (raw_size != 0 && !file.Has(raw_offset, raw_size)) {
+      return "section " + name + " runs past the end of the file";
+    }
     if (copied != 0) std::memcpy(image.memory.data() + rva, file.data + raw_offset, copied);
     next_free = RoundUpToPage(rva + size);
     image.regions.push_back({name, rva, next_free - rva, ProtectionOf(file.U32(at + 36))});

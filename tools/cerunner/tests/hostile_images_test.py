@@ -1,0 +1,189 @@
+"""The runner refuses or stops what a phone would: copies of the real
+Kestrum.exe are patched here, run through the cerunner command, and the
+runner's exit status and message are checked. Also covers the command's
+own statuses. Needs python3-pefile, so run it with /usr/bin/python3."""
+
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import pefile
+
+RUNNER = IMAGE = None
+RAN_TO_EXIT, BAD_OPTIONS, REFUSED, STOPPED = 0, 2, 3, 4
+
+
+def arm_words(*words):
+    return b"".join(struct.pack("<I", w) for w in words)
+
+
+class PatchedImage:
+    """A scratch copy of the image. Header fields are edited through pefile;
+    other bytes are written at the file offsets pefile finds, after pefile
+    has written its structures back (it would overwrite some of them)."""
+
+    def __init__(self, folder):
+        self.path = os.path.join(folder, "Patched.exe")
+        shutil.copyfile(IMAGE, self.path)
+        self.pe = pefile.PE(self.path)
+        self.patches = []
+
+    def set_bytes_at_rva(self, rva, data):
+        self.patches.append((self.pe.get_offset_from_rva(rva), data))
+
+    def write_at_entry(self, code):
+        self.set_bytes_at_rva(self.pe.OPTIONAL_HEADER.AddressOfEntryPoint, code)
+
+    def imports(self):
+        return self.pe.DIRECTORY_ENTRY_IMPORT[0]
+
+    def rename_import(self, old, new):
+        assert len(old) == len(new)
+        entry = next(i for i in self.imports().imports if i.name == old)
+        self.set_bytes_at_rva(entry.hint_name_table_rva + 2, new)
+
+    def save(self):
+        data = bytearray(self.pe.write())
+        self.pe.close()
+        for offset, patch in self.patches:
+            data[offset:offset + len(patch)] = patch
+        with open(self.path, "wb") as out:
+            out.write(data)
+        return self.path
+
+
+class HostileImages(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="cerunner-")
+        self.image = PatchedImage(self.folder)
+
+    def tearDown(self):
+        shutil.rmtree(self.folder)
+
+    def run_image(self, *options):
+        path = self.image.save()
+        return subprocess.run([RUNNER, "--mode=1", *options, path], capture_output=True,
+                              text=True, timeout=60)
+
+    def assert_outcome(self, status, message, *options):
+        result = self.run_image(*options)
+        self.assertEqual(result.returncode, status, result.stderr)
+        self.assertIn(message, result.stderr)
+        return result
+
+    # Instructions the PXA270 does not have, and states it must not reach.
+    def test_movw_is_undefined(self):
+        self.image.write_at_entry(arm_words(0xE3010234))
+        self.assert_outcome(STOPPED, "non-ARMv5TE instruction 0xe3010234")
+
+    def test_v6_and_v7_instructions_are_undefined(self):
+        for word in (0xE6BF0F31, 0xF57FF05F, 0xE1920F9F):  # rev, dmb, ldrex
+            with self.subTest(word=hex(word)):
+                self.image = PatchedImage(self.folder)
+                self.image.write_at_entry(arm_words(word))
+                self.assert_outcome(STOPPED, "instruction 0x%08x" % word)
+
+    def test_switch_to_thumb2_code_is_stopped(self):
+        # add ip, pc, #1; bx ip; then a Thumb-2 movw.
+        self.image.write_at_entry(arm_words(0xE28FC001, 0xE12FFF1C, 0x0034F241))
+        self.assert_outcome(STOPPED, "Thumb state")
+
+    def test_ldrd_on_a_four_aligned_stack_faults(self):
+        self.image.write_at_entry(arm_words(0xE1CD00D0))  # ldrd r0, r1, [sp]
+        self.assert_outcome(STOPPED, "LDRD/STRD 4-byte read of 0x037ffff4 not 8-byte aligned")
+
+    def test_misaligned_word_read_faults(self):
+        self.image.write_at_entry(arm_words(0xE59D0001))  # ldr r0, [sp, #1]
+        self.assert_outcome(STOPPED, "misaligned 4-byte read of 0x037ffff5")
+
+    def test_null_read_faults(self):
+        self.image.write_at_entry(arm_words(0xE3A00000, 0xE5900000))  # mov r0,#0; ldr r0,[r0]
+        self.assert_outcome(STOPPED, "read of unmapped memory 0x00000000")
+
+    def test_write_into_code_faults(self):
+        self.image.write_at_entry(arm_words(0xE50F0008))  # str r0, [pc, #-8]
+        self.assert_outcome(STOPPED, "write to read-only memory")
+
+    def test_stack_overflow_is_named(self):
+        # sub sp, sp, #0x10000; str r0, [sp]
+        self.image.write_at_entry(arm_words(0xE24DD801, 0xE58D0000))
+        self.assert_outcome(STOPPED, "stack overflow")
+
+    def test_software_interrupt_is_stopped(self):
+        self.image.write_at_entry(arm_words(0xEF000000))
+        self.assert_outcome(STOPPED, "processor exception")
+
+    def test_return_without_exit_is_stopped(self):
+        self.image.write_at_entry(arm_words(0xE3A0002A, 0xE12FFF1E))  # mov r0,#42; bx lr
+        result = self.assert_outcome(STOPPED, "entry point returned r0=42 without calling exit")
+        self.assertIn("status=none", result.stdout)
+
+    def test_endless_loop_stops_at_the_budget(self):
+        self.image.write_at_entry(arm_words(0xEAFFFFFE))  # b .
+        result = self.assert_outcome(STOPPED, "instruction budget of 5000 exceeded", "--budget=5000")
+        self.assertIn("instructions=5000 ", result.stdout)
+
+    # What the loader refuses before anything runs.
+    def test_unknown_import_is_refused_by_name(self):
+        self.image.rename_import(b"Sleep", b"Sleeq")
+        self.assert_outcome(REFUSED, "COREDLL.dll!Sleeq, which COREDLL does not provide")
+
+    def test_other_library_is_refused(self):
+        name_rva = self.image.imports().struct.Name
+        self.image.set_bytes_at_rva(name_rva, b"COREDLX.dll")
+        self.assert_outcome(REFUSED, "imports from COREDLX.dll; only COREDLL.dll")
+
+    def test_import_by_ordinal_is_refused(self):
+        descriptor = self.image.imports().struct
+        for table in (descriptor.OriginalFirstThunk, descriptor.FirstThunk):
+            self.image.set_bytes_at_rva(table, arm_words(0x80000005))
+        self.assert_outcome(REFUSED, "ordinal 5; only imports by name are bound")
+
+    def test_wrong_headers_are_refused(self):
+        cases = [
+            (lambda pe: setattr(pe.FILE_HEADER, "Machine", 0x01C4), "machine 0x01c4"),
+            (lambda pe: setattr(pe.OPTIONAL_HEADER, "Subsystem", 2), "subsystem 2"),
+            (lambda pe: setattr(pe.OPTIONAL_HEADER, "ImageBase", 0x00400000), "image base"),
+            (lambda pe: setattr(pe.OPTIONAL_HEADER, "MajorSubsystemVersion", 6), "newer than"),
+            (lambda pe: setattr(pe.OPTIONAL_HEADER, "AddressOfEntryPoint",
+                                pe.OPTIONAL_HEADER.AddressOfEntryPoint | 1), "Thumb state"),
+        ]
+        for patch, message in cases:
+            with self.subTest(message=message):
+                self.image = PatchedImage(self.folder)
+                patch(self.image.pe)
+                self.assert_outcome(REFUSED, message)
+
+    def test_truncated_file_is_refused(self):
+        path = self.image.save()
+        with open(path, "r+b") as f:
+            f.truncate(os.path.getsize(path) - 1)
+        result = subprocess.run([RUNNER, path], capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, REFUSED, result.stderr)
+
+
+class Command(unittest.TestCase):
+    def test_runs_the_image_and_prints_a_summary(self):
+        result = subprocess.run([RUNNER, "--mode=0", IMAGE], capture_output=True, text=True,
+                                timeout=60)
+        self.assertEqual(result.returncode, RAN_TO_EXIT, result.stderr)
+        self.assertRegex(result.stdout, r"^result mode=1 status=0 instructions=\d+ "
+                                        r"stack_high_water=\d+ time_ms=500 heap_in_use=0\n$")
+        self.assertIn("@500 exit status=0\n", result.stderr)
+
+    def test_bad_options_and_missing_files_have_their_own_status(self):
+        for arguments, status in ((["--mode=on", IMAGE], BAD_OPTIONS),
+                                  (["--help"], RAN_TO_EXIT),
+                                  ([os.path.join(tempfile.gettempdir(), "no-such.exe")], REFUSED)):
+            with self.subTest(arguments=arguments):
+                result = subprocess.run([RUNNER, *arguments], capture_output=True, timeout=60)
+                self.assertEqual(result.returncode, status)
+
+
+if __name__ == "__main__":
+    RUNNER, IMAGE = sys.argv[1], sys.argv[2]
+    unittest.main(argv=sys.argv[:1], verbosity=2)

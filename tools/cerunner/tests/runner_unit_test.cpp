@@ -1,0 +1,85 @@
+// The runner's pure parts: text conversion and quoting, and its options.
+#include <gtest/gtest.h>
+
+#include "tools/cerunner/options.h"
+#include "tools/cerunner/wide_text.h"
+
+namespace cerunner {
+namespace {
+
+TEST(Utf8ToUtf16, DecodesAllPlanesAndRejectsInvalidInput) {
+  EXPECT_EQ(Utf8ToUtf16("a\xE3\x80\x80\xF0\x9F\x94\x94"), std::u16string(u"a\u3000\U0001F514"));
+  EXPECT_FALSE(Utf8ToUtf16("\xFF"));
+  EXPECT_FALSE(Utf8ToUtf16("\xC0\xAF"));          // overlong
+  EXPECT_FALSE(Utf8ToUtf16("\xED\xA0\x80"));      // encoded surrogate
+  EXPECT_FALSE(Utf8ToUtf16("\xE3\x80"));          // cut short
+  EXPECT_FALSE(Utf8ToUtf16("\xF4\x90\x80\x80"));  // beyond U+10FFFF
+}
+
+TEST(QuoteForTrace, KeepsEveryRecordOnOneLine) {
+  EXPECT_EQ(QuoteForTrace("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(QuoteForTrace("x\ny\tz\x7f"), "\"x\\x0ay\\x09z\\x7f\"");
+  EXPECT_EQ(QuoteForTrace("\xE3\x83\xAD"), "\"\xE3\x83\xAD\"");
+  EXPECT_EQ(QuoteForTrace("\xFF\xE3\x83"), "\"\\xff\\xe3\\x83\"");
+}
+
+TEST(Utf16ToBytes, ShowsLoneSurrogatesInsteadOfHidingThem) {
+  EXPECT_EQ(Utf16ToBytes(u"\U0001F514"), "\xF0\x9F\x94\x94");
+  const std::u16string lone = {u'a', char16_t{0xD800}, u'b'};
+  EXPECT_EQ(QuoteForTrace(Utf16ToBytes(lone)), "\"a\\xed\\xa0\\x80b\"");
+}
+
+TEST(SameFileName, IgnoresCaseOnlyForLetters) {
+  EXPECT_TRUE(SameFileName(u"SHPHONELIB.DLL", u"shphonelib.dll"));
+  EXPECT_TRUE(SameFileName(u"\u00C9t\u00E9", u"\u00E9T\u00C9"));
+  EXPECT_FALSE(SameFileName(u"shphonelib.dl", u"shphonelib.dll"));
+  EXPECT_FALSE(SameFileName(u"[", u"{"));
+}
+
+ParsedOptions Parse(std::vector<std::string> arguments) { return ParseOptions(arguments); }
+
+std::string ErrorOf(const ParsedOptions& parsed) {
+  const auto* error = std::get_if<OptionError>(&parsed);
+  return error != nullptr ? error->message : "";
+}
+
+TEST(ParseOptions, SetsUpThePhone) {
+  const ParsedOptions parsed =
+      Parse({"--phone-library=absent", "--no-getter", "--no-setter", "--mode=-1",
+             "--playable=\\a.wav", "--playable=\\b.wav", "--cmdline=\"x y\"",
+             "--module-path=\\K.exe", "--budget=5", "img.exe"});
+  const auto& options = std::get<RunnerOptions>(parsed);
+  EXPECT_EQ(options.image_path, "img.exe");
+  EXPECT_FALSE(options.phone.library_present);
+  EXPECT_FALSE(options.phone.has_getter);
+  EXPECT_FALSE(options.phone.has_setter);
+  EXPECT_EQ(options.phone.manner_mode, -1);
+  EXPECT_EQ(options.phone.playable_files, (std::vector<std::u16string>{u"\\a.wav", u"\\b.wav"}));
+  EXPECT_EQ(options.phone.command_line, u"\"x y\"");
+  EXPECT_EQ(options.phone.module_path, u"\\K.exe");
+  EXPECT_EQ(options.phone.instruction_budget, 5u);
+}
+
+TEST(ParseOptions, RefusesBadValuesWithTheOptionNamed) {
+  EXPECT_EQ(ErrorOf(Parse({"--mode=2147483648", "i"})), "--mode: must be a 32-bit signed integer");
+  EXPECT_EQ(ErrorOf(Parse({"--mode=1x", "i"})), "--mode: must be a 32-bit signed integer");
+  EXPECT_EQ(ErrorOf(Parse({"--mode=", "i"})), "--mode: must be a 32-bit signed integer");
+  EXPECT_EQ(ErrorOf(Parse({"--budget=0", "i"})), "--budget: must be a positive integer");
+  EXPECT_EQ(ErrorOf(Parse({"--budget=-3", "i"})), "--budget: must be a positive integer");
+  EXPECT_EQ(ErrorOf(Parse({"--phone-library=maybe", "i"})),
+            "--phone-library: must be present or absent");
+  EXPECT_EQ(ErrorOf(Parse({"--cmdline=\xFF", "i"})), "--cmdline: is not valid UTF-8");
+  EXPECT_EQ(ErrorOf(Parse({"--frobnicate", "i"})), "--frobnicate is not an option");
+  EXPECT_EQ(ErrorOf(Parse({"--no-getter=1", "i"})), "--no-getter: is not an option");
+  EXPECT_EQ(ErrorOf(Parse({"a", "b"})), "more than one image given");
+  EXPECT_EQ(ErrorOf(Parse({})), "no image given");
+}
+
+TEST(ParseOptions, TakesAnythingAfterDoubleDashAsTheImage) {
+  const auto& options = std::get<RunnerOptions>(Parse({"--", "--mode=1"}));
+  EXPECT_EQ(options.image_path, "--mode=1");
+  EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"--help", "--mode=x"})));
+}
+
+}  // namespace
+}  // namespace cerunner
