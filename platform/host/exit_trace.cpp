@@ -2,6 +2,8 @@
 // through here (--wrap=exit) so that they are traced like every other call.
 #include "platform/host/trace.h"
 
+// The linker fixes these two names.
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 extern "C" {
 [[noreturn]] void __real_exit(int status) noexcept;
 
@@ -10,3 +12,4 @@ extern "C" {
   __real_exit(status);
 }
 }
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)

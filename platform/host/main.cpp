@@ -1,5 +1,7 @@
 // The host entry: argument words as UTF-16 that map back to the very bytes
 // given, the trace clock started, then the program's own entry.
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,7 +19,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) words.push_back(kestrum::BytesToUtf16(argv[i]));
   std::vector<const char16_t*> pointers;
   pointers.reserve(words.size() + 1);
-  for (const auto& word : words) pointers.push_back(word.c_str());
+  std::transform(words.begin(), words.end(), std::back_inserter(pointers),
+                 [](const std::u16string& word) { return word.c_str(); });
   pointers.push_back(nullptr);
   return KestrumMain(argc, pointers.data());
 }

@@ -84,7 +84,7 @@ extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
 }
 
 extern "C" BOOL FreeLibrary(HMODULE hLibModule) {
-  const BOOL freed = hLibModule != nullptr && dlclose(hLibModule) == 0;
+  const BOOL freed = hLibModule != nullptr && dlclose(hLibModule) == 0 ? 1 : 0;
   kestrum::TraceLine("FreeLibrary").Result(freed).Write();
   return freed;
 }

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 
 #include "platform/host/trace_clock_hook.h"
@@ -22,10 +21,16 @@ int64_t clock_origin_ns = 0;
 
 bool NeedsEscape(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
 
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+void AppendHexDigits(std::string& out, uint32_t value, int digits) {
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+    out += kHexDigits[(value >> shift) & 0xF];
+}
+
 void AppendHexEscape(std::string& out, unsigned char byte) {
-  char buffer[5];
-  std::snprintf(buffer, sizeof buffer, "\\x%02x", byte);
-  out += buffer;
+  out += "\\x";
+  AppendHexDigits(out, byte, 2);
 }
 
 }  // namespace
@@ -66,9 +71,9 @@ std::string QuoteForTrace(std::u16string_view text) {
 }
 
 std::string Hex32(uint32_t value) {
-  char buffer[11];
-  std::snprintf(buffer, sizeof buffer, "0x%08x", value);
-  return buffer;
+  std::string out = "0x";
+  AppendHexDigits(out, value, 8);
+  return out;
 }
 
 TraceLine::TraceLine(std::string_view call) : call_(call) {}
@@ -96,11 +101,12 @@ std::string TraceLine::Text() const {
 void TraceLine::Write() const { WriteToStderr(Text()); }
 
 void WriteToStderr(std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = write(STDERR_FILENO, text.data(), text.size());
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = write(STDERR_FILENO, &text[done], text.size() - done);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return;
-    text.remove_prefix(static_cast<std::size_t>(written));
+    done += static_cast<std::size_t>(written);
   }
 }
 

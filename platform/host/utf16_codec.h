@@ -12,7 +12,9 @@
 namespace kestrum {
 
 struct DecodedCodePoint {
+  // cppcheck-suppress unusedStructMember
   char32_t value;
+  // cppcheck-suppress unusedStructMember
   std::size_t length;
 };
 

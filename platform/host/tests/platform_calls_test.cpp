@@ -1,0 +1,170 @@
+// The stand-in platform calls that need neither a sound card nor a phone
+// library: their results, their trace lines, and that they never block.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "platform/coredll.h"
+#include "platform/host/tests/stderr_capture.h"
+
+namespace {
+
+constexpr DWORD kFileAsync = SND_FILENAME | SND_ASYNC;
+
+NLED_SETTINGS_INFO Vibrator(int32_t off_on_blink) { return {1, off_on_blink, 0, 0, 0, 0, 0}; }
+
+TEST(NLedSetDevice, AcceptsOnlyLedOneWithAKnownState) {
+  StderrCapture capture;
+  NLED_SETTINGS_INFO on = Vibrator(1);
+  NLED_SETTINGS_INFO off = Vibrator(0);
+  NLED_SETTINGS_INFO other_led = {2, 1, 0, 0, 0, 0, 0};
+  NLED_SETTINGS_INFO odd_state = Vibrator(7);
+  NLED_SETTINGS_INFO with_times = {1, 1, 0, 30, 0, 0, 0};
+  EXPECT_EQ(NLedSetDevice(NLED_SETTINGS_INFO_ID, &on), 1);
+  EXPECT_EQ(NLedSetDevice(NLED_SETTINGS_INFO_ID, &off), 1);
+  EXPECT_EQ(NLedSetDevice(NLED_SETTINGS_INFO_ID, &other_led), 0);
+  EXPECT_EQ(NLedSetDevice(NLED_SETTINGS_INFO_ID, &odd_state), 0);
+  EXPECT_EQ(NLedSetDevice(NLED_SETTINGS_INFO_ID, &with_times), 1);
+  EXPECT_EQ(NLedSetDevice(NLED_SETTINGS_INFO_ID, nullptr), 0);
+  EXPECT_EQ(NLedSetDevice(5, &on), 0);
+  const std::string text = capture.Text();
+  for (const char* line :
+       {" NLedSetDevice id=2 led=1 state=on\n", " NLedSetDevice id=2 led=1 state=off\n",
+        " NLedSetDevice id=2 led=2 state=on\n", " NLedSetDevice id=2 led=1 state=7\n",
+        " NLedSetDevice id=2 led=1 state=on on_time=30\n", " NLedSetDevice id=2 record=null\n",
+        " NLedSetDevice id=5\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  }
+}
+
+class PlaySoundRefusal : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/kestrum-sound-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    folder_ = name;
+  }
+  void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+
+  std::u16string Path(const std::string& name) const {
+    const std::string path = folder_ + "/" + name;
+    return std::u16string(path.begin(), path.end());
+  }
+  void Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(folder_ + "/" + name, std::ios::binary) << bytes;
+  }
+
+  std::string folder_;
+};
+
+// None of these may start a player or wait on the file; a FIFO without a
+// writer would hang a plain open.
+TEST_F(PlaySoundRefusal, NonPlayablePathsFailAtOnce) {
+  ASSERT_EQ(mkfifo((folder_ + "/fifo.wav").c_str(), 0600), 0);
+  mkdir((folder_ + "/folder.wav").c_str(), 0700);
+  Write("empty.wav", "");
+  Write("text.wav", "RIFF but not really a wave file");
+  Write("cut.wav", std::string("RIFF\x24\x00\x00\x00WAVEfmt ", 16));
+  StderrCapture capture;
+  const auto start = std::chrono::steady_clock::now();
+  for (const char* name :
+       {"missing.wav", "fifo.wav", "folder.wav", "empty.wav", "text.wav", "cut.wav"}) {
+    EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), 0) << name;
+  }
+  EXPECT_EQ(PlaySoundW(u"", nullptr, kFileAsync), 0);
+  EXPECT_EQ(PlaySoundW(u"/dev/zero", nullptr, kFileAsync), 0);
+  EXPECT_EQ(PlaySoundW(u"/dev/null", nullptr, kFileAsync), 0);
+  EXPECT_EQ(PlaySoundW(nullptr, nullptr, kFileAsync), 0);
+  EXPECT_EQ(PlaySoundW(u"\xd800.wav", nullptr, kFileAsync), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  const std::string text = capture.Text();
+  EXPECT_NE(text.find(" PlaySoundW path=\"\" flags=0x00020001 -> 0\n"), std::string::npos);
+  EXPECT_NE(text.find(" PlaySoundW path=null flags=0x00020001 -> 0\n"), std::string::npos);
+}
+
+TEST_F(PlaySoundRefusal, OnlyAsyncFileRequestsAreServed) {
+  StderrCapture capture;
+  EXPECT_EQ(PlaySoundW(u"/dev/null", nullptr, SND_FILENAME), 0);
+  EXPECT_EQ(PlaySoundW(u"/dev/null", nullptr, SND_ASYNC), 0);
+  EXPECT_NE(capture.Text().find(" flags=0x00020000 -> 0\n"), std::string::npos);
+}
+
+void IgnoreAlarm(int) {}
+
+TEST(SleepCall, LastsTheWholeTimeThroughSignals) {
+  struct sigaction action {};
+  action.sa_handler = IgnoreAlarm;  // no SA_RESTART: the wait is interrupted
+  struct sigaction saved {};
+  ASSERT_EQ(sigaction(SIGALRM, &action, &saved), 0);
+  itimerval every_20ms{{0, 20000}, {0, 20000}};
+  setitimer(ITIMER_REAL, &every_20ms, nullptr);
+  StderrCapture capture;
+  const auto start = std::chrono::steady_clock::now();
+  Sleep(150);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  itimerval stop{};
+  setitimer(ITIMER_REAL, &stop, nullptr);
+  sigaction(SIGALRM, &saved, nullptr);
+  EXPECT_GE(elapsed, std::chrono::milliseconds(150));
+  EXPECT_NE(capture.Text().find(" Sleep ms=150\n"), std::string::npos);
+}
+
+TEST(MessageBoxCall, ShowsCaptionAndTextAndReturnsAtOnceWithoutATerminal) {
+  const int saved_stdin = dup(STDIN_FILENO);
+  const int null_input = open("/dev/null", O_RDONLY);
+  dup2(null_input, STDIN_FILENO);
+  StderrCapture capture;
+  const int32_t result = MessageBoxW(nullptr, u"t\u00e9xt \"q\"", u"Cap", MB_ICONHAND | MB_OK);
+  const std::string text = capture.Text();
+  dup2(saved_stdin, STDIN_FILENO);
+  close(saved_stdin);
+  close(null_input);
+  EXPECT_EQ(result, 1);
+  EXPECT_NE(
+      text.find(" MessageBoxW style=0x00000010 caption=\"Cap\" text=\"t\u00e9xt \\\"q\\\"\"\n"),
+      std::string::npos)
+      << text;
+  EXPECT_NE(text.find("[Cap]\nt\u00e9xt \"q\"\n"), std::string::npos) << text;
+}
+
+TEST(MessageBeepCall, RingsTheBellOnALineOfItsOwn) {
+  StderrCapture capture;
+  EXPECT_EQ(MessageBeep(MB_OK), 1);
+  const std::string text = capture.Text();
+  EXPECT_NE(text.find(" MessageBeep type=0x00000000\n\a\n"), std::string::npos);
+  EXPECT_EQ(text[0], '@');
+}
+
+TEST(ModuleCalls, MissingModulesAndNamesGiveNull) {
+  StderrCapture capture;
+  EXPECT_EQ(LoadLibraryW(u"kestrum-no-such-library.dll"), nullptr);
+  EXPECT_EQ(LoadLibraryW(u""), nullptr);
+  EXPECT_EQ(LoadLibraryW(nullptr), nullptr);
+  EXPECT_EQ(GetProcAddressW(nullptr, u"GetMannerMode"), nullptr);
+  EXPECT_EQ(GetProcAddressW(nullptr, reinterpret_cast<LPCWSTR>(3)), nullptr);
+  EXPECT_EQ(FreeLibrary(nullptr), 0);
+  const std::string text = capture.Text();
+  EXPECT_NE(text.find(" LoadLibraryW name=\"kestrum-no-such-library.dll\" -> null\n"),
+            std::string::npos);
+  EXPECT_NE(text.find(" GetProcAddressW ordinal=3 -> null\n"), std::string::npos);
+  EXPECT_NE(text.find(" FreeLibrary -> 0\n"), std::string::npos);
+}
+
+TEST(ModuleCalls, LoadsAndResolvesASystemLibraryByItsBareName) {
+  StderrCapture capture;
+  HMODULE module = LoadLibraryW(u"libm.so.6");
+  ASSERT_NE(module, nullptr);
+  EXPECT_NE(GetProcAddressW(module, u"cos"), nullptr);
+  EXPECT_EQ(GetProcAddressW(module, u"kestrum_no_such_symbol"), nullptr);
+  EXPECT_EQ(FreeLibrary(module), 1);
+}
+
+}  // namespace
