@@ -2,6 +2,7 @@
 // with a reason, never read out of bounds (the sanitizer build watches).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -25,7 +26,7 @@ TEST(LoadImage, BindsEveryImportOfTheRealImageToADistinctStub) {
   std::vector<uint32_t> bound;
   for (const ImageImport& import : load.image->imports) {
     uint32_t slot = 0;
-    for (int i = 3; i >= 0; --i) slot = slot << 8 | load.image->memory[import.slot_rva + i];
+    std::memcpy(&slot, &load.image->memory[import.slot_rva], sizeof slot);
     EXPECT_EQ(slot, SimulatedCoredll::ExportAddress(import.name)) << import.name;
     bound.push_back(slot);
   }

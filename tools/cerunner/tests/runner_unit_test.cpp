@@ -76,7 +76,8 @@ TEST(ParseOptions, RefusesBadValuesWithTheOptionNamed) {
 }
 
 TEST(ParseOptions, TakesAnythingAfterDoubleDashAsTheImage) {
-  const auto& options = std::get<RunnerOptions>(Parse({"--", "--mode=1"}));
+  const ParsedOptions parsed = Parse({"--", "--mode=1"});
+  const auto& options = std::get<RunnerOptions>(parsed);
   EXPECT_EQ(options.image_path, "--mode=1");
   EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"--help", "--mode=x"})));
 }

@@ -1,0 +1,94 @@
+// Simulated COREDLL behaviour that the real image does not reach: limits,
+// stale handles and the heap checks behind the runner's fault reports.
+#include "tools/cerunner/coredll.h"
+
+#include <gtest/gtest.h>
+
+#include "tools/cerunner/memory_layout.h"
+
+namespace cerunner {
+namespace {
+
+constexpr uint32_t kScratch = 0x00100000;  // one writable page for arguments
+
+class Coredll : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc_), UC_ERR_OK);
+    ASSERT_EQ(uc_mem_map(uc_, kScratch, 0x1000, UC_PROT_READ | UC_PROT_WRITE), UC_ERR_OK);
+    ASSERT_EQ(uc_mem_map(uc_, kHeapBase, kHeapSize, UC_PROT_READ | UC_PROT_WRITE), UC_ERR_OK);
+    guest_ = Guest(uc_);
+  }
+  void TearDown() override { uc_close(uc_); }
+
+  CallResult Call(const char* name, std::initializer_list<uint32_t> arguments) {
+    int reg = UC_ARM_REG_R0;
+    for (uint32_t argument : arguments) guest_.SetRegister(reg++, argument);
+    return coredll_.Call(*SimulatedCoredll::ExportAddress(name), guest_);
+  }
+
+  uint32_t PutString(uint32_t at, std::u16string text) {
+    guest_.Write(at, text.c_str(), (text.size() + 1) * 2);
+    return at;
+  }
+
+  PhoneSetup setup_;
+  SimulatedCoredll coredll_{setup_};
+  uc_engine* uc_ = nullptr;
+  Guest guest_{nullptr};
+};
+
+TEST_F(Coredll, ModuleFileNameIsTruncatedAndTerminated) {
+  setup_.module_path = u"\\Windows\\Kestrum.exe";
+  EXPECT_EQ(Call("GetModuleFileNameW", {0, kScratch, 5}).value, 4u);
+  std::u16string copied(5, u'?');
+  guest_.Read(kScratch, copied.data(), 10);
+  EXPECT_EQ(copied, std::u16string(u"\\Win\0", 5));
+  EXPECT_EQ(Call("GetModuleFileNameW", {0, kScratch, 0}).value, 0u);
+  EXPECT_EQ(Call("GetModuleFileNameW", {0x1234, kScratch, 64}).value, 0u);
+  EXPECT_EQ(Call("GetModuleFileNameW", {0, kScratch + 0xFF0, 64}).kind, CallResult::Kind::kFault);
+}
+
+TEST_F(Coredll, PhoneLibraryIsUnusableOnceReleased) {
+  const uint32_t name = PutString(kScratch, u"SHPHONELIB.DLL");
+  ASSERT_EQ(Call("LoadLibraryW", {name}).value, kPhoneLibraryBase);
+  EXPECT_EQ(Call("FreeLibrary", {kPhoneLibraryBase}).value, 1u);
+  EXPECT_EQ(Call("FreeLibrary", {kPhoneLibraryBase}).value, 0u);
+  EXPECT_EQ(coredll_.Call(kGetterAddress, guest_).kind, CallResult::Kind::kFault);
+  const uint32_t getter = PutString(kScratch + 64, u"?GetMannerMode@CshphoneClientlib@@SAHXZ");
+  EXPECT_EQ(Call("GetProcAddressW", {kPhoneLibraryBase, getter}).value, 0u);
+}
+
+TEST_F(Coredll, UnterminatedStringAtTheEndOfMemoryIsAFault) {
+  const std::u16string filler(8, u'x');
+  guest_.Write(kScratch + 0x1000 - 16, filler.data(), 16);
+  EXPECT_EQ(Call("LoadLibraryW", {kScratch + 0x1000 - 16}).kind, CallResult::Kind::kFault);
+  EXPECT_EQ(Call("LoadLibraryW", {kScratch + 1}).kind, CallResult::Kind::kFault);
+}
+
+TEST_F(Coredll, HeapAccessOutsideLiveBlocksIsReported) {
+  const uint32_t block = Call("LocalAlloc", {0x40, 10}).value;
+  ASSERT_NE(block, 0u);
+  EXPECT_FALSE(coredll_.CheckHeapAccess(block, 4));
+  EXPECT_FALSE(coredll_.CheckHeapAccess(block + 8, 2));
+  EXPECT_TRUE(coredll_.CheckHeapAccess(block + 8, 4));  // runs past the end
+  EXPECT_TRUE(coredll_.CheckHeapAccess(block + 12, 4));
+  EXPECT_EQ(Call("LocalFree", {block}).value, 0u);
+  EXPECT_TRUE(coredll_.CheckHeapAccess(block, 4));  // used after free
+  EXPECT_EQ(Call("LocalFree", {block}).value, block);
+  EXPECT_EQ(Call("LocalAlloc", {0x40, kHeapSize}).value, 0u);
+  EXPECT_EQ(Call("LocalAlloc", {0x02, 4}).value, 0u);  // LMEM_MOVEABLE is not offered
+}
+
+TEST_F(Coredll, SoundPlaysOnlyListedFilesByFileName) {
+  setup_.playable_files = {u"\\Sounds\\Leave.wav"};
+  const uint32_t path = PutString(kScratch, u"\\SOUNDS\\leave.WAV");
+  EXPECT_EQ(Call("PlaySoundW", {path, 0, 0x00020001}).value, 1u);
+  EXPECT_EQ(Call("PlaySoundW", {path, 0, 0x00000001}).value, 0u);
+  EXPECT_EQ(Call("Sleep", {0xFFFFFFFF}).kind, CallResult::Kind::kFault);
+  EXPECT_EQ(coredll_.trace().back(),
+            "@0 PlaySoundW path=\"\\\\SOUNDS\\\\leave.WAV\" flags=0x00000001 -> 0");
+}
+
+}  // namespace
+}  // namespace cerunner
