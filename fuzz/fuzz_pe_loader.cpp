@@ -1,0 +1,74 @@
+// The runner's loader over any file: refused with a reason, or an image whose
+// regions, entry point and import slots all lie inside what gets mapped.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "tools/cerunner/memory_layout.h"
+#include "tools/cerunner/pe_image.h"
+
+namespace {
+
+using cerunner::ImageRegion;
+using cerunner::LoadedImage;
+
+void CheckRegions(const LoadedImage& image) {
+  uint64_t previous_end = 0;
+  for (const ImageRegion& region : image.regions) {
+    FUZZ_CHECK(region.rva % cerunner::kPageSize == 0 && region.size % cerunner::kPageSize == 0);
+    FUZZ_CHECK(region.rva >= previous_end);
+    previous_end = uint64_t{region.rva} + region.size;
+    FUZZ_CHECK(previous_end <= image.memory.size());
+  }
+}
+
+bool InExecutableRegion(const LoadedImage& image, uint32_t rva) {
+  for (const ImageRegion& region : image.regions) {
+    if (rva >= region.rva && rva - region.rva < region.size) {
+      return (region.protection & cerunner::kProtExec) != 0;
+    }
+  }
+  return false;
+}
+
+void CheckImage(LoadedImage& image) {
+  FUZZ_CHECK(!image.regions.empty());
+  FUZZ_CHECK(image.memory.size() % cerunner::kPageSize == 0);
+  FUZZ_CHECK(image.image_base == cerunner::kProgramBase);
+  FUZZ_CHECK(uint64_t{image.image_base} + image.memory.size() <= cerunner::kMaxImageEnd);
+  CheckRegions(image);
+  FUZZ_CHECK(InExecutableRegion(image, image.entry_rva));
+  FUZZ_CHECK(image.stack_reserve != 0 && image.stack_reserve % cerunner::kPageSize == 0);
+  // The stack must not reach down into the phone library's page.
+  FUZZ_CHECK(image.stack_reserve <=
+             cerunner::kStackTop - cerunner::kPhoneLibraryBase - cerunner::kStubPageSize);
+  for (const cerunner::ImageImport& import : image.imports) {
+    FUZZ_CHECK(!import.name.empty());
+    FUZZ_CHECK(uint64_t{import.slot_rva} + 4 <= image.memory.size());
+  }
+  // Binding writes every slot; a resolver that lacks one name also takes
+  // the refusal path.
+  const auto resolve = [](std::string_view name) -> std::optional<uint32_t> {
+    if (name == "Sleep") return std::nullopt;
+    return cerunner::kCoredllBase;
+  };
+  const std::optional<std::string> unbound = cerunner::BindImports(image, resolve);
+  FUZZ_CHECK(!unbound || !unbound->empty());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const std::vector<uint8_t> file(data, data + size);
+  cerunner::ImageLoad load = cerunner::LoadImage(file);
+  if (!load.image) {
+    FUZZ_CHECK(!load.refusal.empty());
+    return 0;
+  }
+  FUZZ_CHECK(load.refusal.empty());
+  CheckImage(*load.image);
+  return 0;
+}
