@@ -219,6 +219,11 @@ std::string ReadImportsOf(Bytes memory, const std::string& dll, uint32_t lookup,
     }
     const std::optional<std::string> name = memory.Name(static_cast<size_t>(entry) + 2);
     if (!name || name->empty()) return "an import name of " + dll + " is unreadable";
+    // Descriptors may share one long list; the cap is on the total, or a
+    // small file could make the runner hold billions of imports.
+    if (image.imports.size() == kMaxImports) {
+      return "more than " + std::to_string(kMaxImports) + " imports";
+    }
     image.imports.push_back({*name, static_cast<uint32_t>(slot_at)});
   }
 }
