@@ -2,7 +2,8 @@
 """Fails unless every instruction in the given ARM ELF files is ARMv5TE in ARM
 mode. The phones' PXA270 faults on anything newer (movw/movt, Thumb-2, v6
 media, barriers, exclusives), and a disassembler alone lets some through, so
-each mnemonic must be on an ARMv5TE list as well."""
+each mnemonic must be on an ARMv5TE list as well. Doubleword loads and stores
+on the stack are refused too: the platform keeps it 4-byte aligned only."""
 
 import argparse
 import re
@@ -28,6 +29,10 @@ cdp ldc stc mcr mrc mcrr mrrc""".split()
 UNCONDITIONAL = """bkpt pld cdp2 ldc2 stc2 mcr2 mrc2 trap""".split()
 
 DATA = {".word", ".short", ".byte"}
+
+# The platform aligns the stack to 4 bytes only; doubleword access to it faults.
+STACK_DOUBLEWORD = re.compile(r"^(ldrd|strd)(%s)$" % "|".join(CONDITIONS))
+STACK_BASE = re.compile(r"\[sp\b")
 
 REGISTER = re.compile(r"^(r\d+|sb|sl|fp|ip|sp|lr|pc)$")
 # "  addr: bytes<TAB>mnemonic<TAB>operands", one instruction or datum a line.
@@ -69,7 +74,8 @@ def instruction_faults(objdump, path, allowed):
         # blx to a label switches to Thumb, and the image has none.
         newer = mnemonic not in allowed
         to_thumb = mnemonic == "blx" and not REGISTER.match(operand)
-        if newer or to_thumb:
+        on_stack = STACK_DOUBLEWORD.match(mnemonic) and STACK_BASE.search(operand)
+        if newer or to_thumb or on_stack:
             word = "".join(reversed(encoding.split()))
             faults.append(f"{path}: 0x{address}: {word} {mnemonic} {operand}".rstrip())
     # A listing this script cannot read must not pass as a clean one.

@@ -29,31 +29,35 @@ class CheckArmIsa(unittest.TestCase):
         return subprocess.run([sys.executable, CHECKER, "--objdump", OBJDUMP, path + ".o"],
                               capture_output=True, text=True)
 
-    def assertRejected(self, instruction):
-        result = self.check(ARM_PROLOGUE + " mov r0, r1\n " + instruction + "\n bx lr")
-        self.assertEqual(result.returncode, 1, instruction)
-        self.assertIn("0x4:", result.stderr, instruction)
-        self.assertEqual(result.stderr.count("not ARMv5TE"), 1, result.stderr)
+    def assertRejected(self, *instructions):
+        # One object for all: an allowed instruction first, then one offender
+        # per word, each of which must be reported on its own.
+        body = "".join(f" {instruction}\n" for instruction in instructions)
+        result = self.check(ARM_PROLOGUE + " mov r0, r1\n" + body + " bx lr")
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stderr.count("not ARMv5TE"), len(instructions), result.stderr)
+        for index, instruction in enumerate(instructions):
+            self.assertIn(f"0x{4 * (index + 1):x}:", result.stderr, instruction)
 
     def test_rejects_movw_and_movt(self):
-        self.assertRejected("movw r0, #0x1234")
-        self.assertRejected("movt r0, #0x1234")
+        self.assertRejected("movw r0, #0x1234", "movt r0, #0x1234")
 
     def test_rejects_v6_and_v7_instructions(self):
-        for instruction in ["rev r0, r1", "uxtb r0, r1", "sxth r0, r1", "ldrex r0, [r1]",
+        self.assertRejected("rev r0, r1", "uxtb r0, r1", "sxth r0, r1", "ldrex r0, [r1]",
                             "strex r0, r1, [r2]", "dmb ish", "cpsid i", "smlad r0, r1, r2, r3",
                             "bfi r0, r1, #2, #3", "ubfx r0, r1, #1, #2", "wfi", "nop",
-                            "sel r0, r1, r2", "ldrexd r0, r1, [r2]", "clrex", "setend be"]:
-            with self.subTest(instruction=instruction):
-                self.assertRejected(instruction)
+                            "sel r0, r1, r2", "ldrexd r0, r1, [r2]", "clrex", "setend be")
+
+    def test_rejects_doubleword_access_to_the_stack(self):
+        self.assertRejected("strd r4, r5, [sp, #8]", "ldrdeq r0, r1, [sp], #8")
+
+    def test_rejects_a_call_that_switches_to_thumb(self):
+        self.assertRejected("blx f")
 
     def test_rejects_thumb_code(self):
         result = self.check(".syntax unified\n.thumb\n.text\ng:\n movs r0, #1\n bx lr")
         self.assertEqual(result.returncode, 1)
         self.assertIn("Thumb", result.stderr)
-
-    def test_rejects_a_call_that_switches_to_thumb(self):
-        self.assertRejected("blx f")
 
     def test_accepts_armv5te_code(self):
         source = ARM_PROLOGUE + """
