@@ -1,7 +1,10 @@
 """A missing phone library or entry point ends the run with status 255 (-1)
 and leaves the stored manner mode as it was."""
 import os
+import pty
+import select
 import shutil
+import subprocess
 import unittest
 
 from kestrum_run import PHONE_LIBRARY, WITHOUT_GETTER, WITHOUT_SETTER, Sandbox
@@ -30,6 +33,19 @@ class BindingFailures(Sandbox):
         self.assertEqual(run.named("GetProcAddressW") + run.named("FreeLibrary"), [])
         self.assert_nothing_signalled(run)
         self.assertEqual(run.stdout, b"")
+
+    def test_message_waits_for_enter_at_a_terminal(self):
+        controller, terminal = pty.openpty()
+        self.addCleanup(os.close, controller)
+        with subprocess.Popen([self.program_with(None)], stdin=terminal, stderr=subprocess.PIPE,
+                              env=self.env, cwd=self.folder) as program:
+            os.close(terminal)
+            with self.assertRaises(subprocess.TimeoutExpired):
+                program.wait(timeout=0.5)
+            self.assertEqual(select.select([program.stderr], [], [], 0)[0], [program.stderr])
+            os.write(controller, b"\n")
+            self.assertEqual(program.wait(timeout=10), 255)
+            self.assertIn(MESSAGE_TEXT.encode(), program.stderr.read())
 
     def test_library_in_the_current_folder_is_not_loaded(self):
         shutil.copy(PHONE_LIBRARY, os.path.join(self.folder, "shphonelib.dll"))

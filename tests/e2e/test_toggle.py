@@ -122,6 +122,14 @@ class LeaveSound(Sandbox):
                          [f" path={quoted} flags=0x00020001 -> 1"])
         self.assert_played(samples)
 
+    def test_player_that_cannot_start_means_a_beep(self):
+        path = os.path.join(self.folder, "leave.wav")
+        self.make_wav(path)
+        run = self.run_program(path, env=dict(self.env, PATH=os.path.join(self.folder, "empty")))
+        self.assertEqual(run.status, 0, run.stderr)
+        self.assertTrue(run.named("PlaySoundW")[0].rest.endswith("-> 0"))
+        self.assertEqual(len(run.named("MessageBeep")), 1)
+
     def test_file_that_is_not_a_wav_beeps(self):
         path = os.path.join(self.folder, "notes.wav")
         with open(path, "w") as text:
