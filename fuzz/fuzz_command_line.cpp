@@ -47,8 +47,8 @@ struct Buffers {
   uint32_t text_capacity;
 
   Buffers(uint32_t word_count, uint32_t text_count)
-      : words(word_count ? std::make_unique<const char16_t*[]>(word_count) : nullptr),
-        text(text_count ? std::make_unique<char16_t[]>(text_count) : nullptr),
+      : words(word_count != 0 ? std::make_unique<const char16_t*[]>(word_count) : nullptr),
+        text(text_count != 0 ? std::make_unique<char16_t[]>(text_count) : nullptr),
         word_capacity(word_count),
         text_capacity(text_count) {}
 

@@ -1,5 +1,6 @@
 // The runner's loader over any file: refused with a reason, or an image whose
 // regions, entry point and import slots all lie inside what gets mapped.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -26,12 +27,11 @@ void CheckRegions(const LoadedImage& image) {
 }
 
 bool InExecutableRegion(const LoadedImage& image, uint32_t rva) {
-  for (const ImageRegion& region : image.regions) {
-    if (rva >= region.rva && rva - region.rva < region.size) {
-      return (region.protection & cerunner::kProtExec) != 0;
-    }
-  }
-  return false;
+  const auto holds = [rva](const ImageRegion& region) {
+    return rva >= region.rva && rva - region.rva < region.size;
+  };
+  const auto region = std::find_if(image.regions.begin(), image.regions.end(), holds);
+  return region != image.regions.end() && (region->protection & cerunner::kProtExec) != 0;
 }
 
 void CheckImage(LoadedImage& image) {

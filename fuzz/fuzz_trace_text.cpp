@@ -1,0 +1,95 @@
+// Text that reaches the trace or the state file: any bytes must quote to one
+// line that reads back to the same bytes, the same way in the host stand-in
+// and the runner (they share the format), and the runner's strict decoding
+// and the state file's number parsing must accept only what they should.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "fuzz/fuzz_check.h"
+#include "platform/host/shphonelib/manner_state.h"
+#include "platform/host/trace.h"
+#include "platform/host/utf16_codec.h"
+#include "tools/cerunner/wide_text.h"
+
+namespace {
+
+int HexValue(char digit) {
+  if (digit >= '0' && digit <= '9') return digit - '0';
+  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+  return -1;
+}
+
+// The bytes a quoted trace value stands for; none if it is malformed.
+std::optional<std::string> Unquote(std::string_view quoted) {
+  if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return std::nullopt;
+  quoted = quoted.substr(1, quoted.size() - 2);
+  std::string bytes;
+  for (std::size_t at = 0; at < quoted.size(); ++at) {
+    const char c = quoted[at];
+    if (c == '"') return std::nullopt;
+    if (c != '\\') {
+      bytes += c;
+    } else if (at + 1 < quoted.size() && (quoted[at + 1] == '"' || quoted[at + 1] == '\\')) {
+      bytes += quoted[++at];
+    } else if (at + 3 < quoted.size() && quoted[at + 1] == 'x' && HexValue(quoted[at + 2]) >= 0 &&
+               HexValue(quoted[at + 3]) >= 0) {
+      bytes += static_cast<char>(HexValue(quoted[at + 2]) * 16 + HexValue(quoted[at + 3]));
+      at += 3;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return bytes;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  const std::u16string text = kestrum::BytesToUtf16(bytes);
+  return kestrum::Utf16ToDisplayUtf8(text) == bytes;
+}
+
+// One line, printable, valid UTF-8, and the bytes come back.
+void CheckQuoted(const std::string& quoted, std::string_view bytes) {
+  for (const char c : quoted) {
+    const auto byte = static_cast<unsigned char>(c);
+    FUZZ_CHECK(byte >= 0x20 && byte != 0x7F);
+  }
+  FUZZ_CHECK(IsValidUtf8(quoted));
+  const std::optional<std::string> back = Unquote(quoted);
+  FUZZ_CHECK(back && *back == bytes);
+}
+
+void CheckMannerMode(std::string_view content) {
+  const std::optional<int32_t> value = kestrum::ParseMannerMode(content);
+  if (!value) return;
+  if (content.back() == '\n') content.remove_suffix(1);
+  FUZZ_CHECK(!content.empty());
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    FUZZ_CHECK((content[i] >= '0' && content[i] <= '9') || (i == 0 && content[i] == '-'));
+  }
+  const std::string written = std::to_string(*value);
+  FUZZ_CHECK(kestrum::ParseMannerMode(written) == value);
+  FUZZ_CHECK(kestrum::ParseMannerMode(written + "\n") == value);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::string host = kestrum::QuoteForTrace(bytes);
+  CheckQuoted(host, bytes);
+  FUZZ_CHECK(cerunner::QuoteForTrace(bytes) == host);
+
+  const std::u16string text = kestrum::BytesToUtf16(bytes);
+  FUZZ_CHECK(kestrum::QuoteForTrace(text) == host);
+
+  const std::optional<std::u16string> strict = cerunner::Utf8ToUtf16(bytes);
+  FUZZ_CHECK(strict.has_value() == IsValidUtf8(bytes));
+  if (strict) FUZZ_CHECK(*strict == text);
+
+  CheckMannerMode(bytes);
+  return 0;
+}
