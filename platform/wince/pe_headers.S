@@ -1,4 +1,4 @@
-// DOS stub header, PE signature, file and optional headers and the section
+// DOS header (no stub program), PE signature, file and optional headers and the
 // table of Kestrum.exe. Section places and sizes come from the linker script.
 #include "platform/wince/image_layout.h"
 
