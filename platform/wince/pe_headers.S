@@ -1,4 +1,4 @@
-// DOS header (no stub program), PE signature, file and optional headers and the
+// DOS header (no stub program), PE signature, file and optional headers and the section
 // table of Kestrum.exe. Section places and sizes come from the linker script.
 #include "platform/wince/image_layout.h"
 
