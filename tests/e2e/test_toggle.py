@@ -5,8 +5,8 @@ import unittest
 
 from kestrum_run import Sandbox
 
-# Bounds on real time: never shorter than the wait, and no more than this late;
-# a whole run may also spend this long starting up and loading.
+# A wait is never shorter than asked and at most LATE_MS longer; a whole run
+# may take up to START_UP_MS more for starting and loading.
 LATE_MS = 200
 START_UP_MS = 1000
 
