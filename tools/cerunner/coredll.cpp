@@ -24,7 +24,7 @@ const size_t SimulatedCoredll::kExportCount = sizeof kExports / sizeof kExports[
 
 std::string Hex32(uint32_t value) {
   char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%08x", value);
+  (void)std::snprintf(buffer, sizeof buffer, "0x%08x", value);
   return buffer;
 }
 
@@ -46,7 +46,7 @@ std::string SimulatedCoredll::StubName(uint32_t address) const {
   return in_table ? std::string("COREDLL.dll!") + kExports[index].name : "";
 }
 
-CallResult SimulatedCoredll::Call(uint32_t address, Guest& guest) {
+CallResult SimulatedCoredll::Call(uint32_t address, const Guest& guest) {
   if (address == kGetterAddress) return GetMannerMode(guest);
   if (address == kSetterAddress) return SetMannerMode(guest);
   if (!IsStub(address)) return CallResult::Fault("jump into a library at " + Hex32(address));
@@ -57,7 +57,7 @@ void SimulatedCoredll::Trace(const std::string& record) {
   trace_.push_back("@" + std::to_string(clock_ms_) + " " + record);
 }
 
-std::optional<std::u16string> SimulatedCoredll::WideArgument(Guest& guest, int index,
+std::optional<std::u16string> SimulatedCoredll::WideArgument(const Guest& guest, int index,
                                                              const char* what,
                                                              std::string& fault) const {
   const uint32_t pointer = guest.Argument(index).value_or(0);

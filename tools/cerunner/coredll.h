@@ -36,7 +36,7 @@ class SimulatedCoredll {
 
   bool IsStub(uint32_t address) const;
   std::string StubName(uint32_t address) const;
-  CallResult Call(uint32_t address, Guest& guest);
+  CallResult Call(uint32_t address, const Guest& guest);
 
   // Null when the access lies inside a live heap block (or outside the heap).
   std::optional<std::string> CheckHeapAccess(uint32_t address, uint32_t size) const;
@@ -47,7 +47,7 @@ class SimulatedCoredll {
   const std::vector<std::string>& trace() const { return trace_; }
 
  private:
-  using Handler = CallResult (SimulatedCoredll::*)(Guest&);
+  using Handler = CallResult (SimulatedCoredll::*)(const Guest&);
   struct Export {
     const char* name;
     Handler handler;
@@ -56,23 +56,23 @@ class SimulatedCoredll {
   static const size_t kExportCount;
 
   void Trace(const std::string& record);
-  std::optional<std::u16string> WideArgument(Guest& guest, int index, const char* what,
+  std::optional<std::u16string> WideArgument(const Guest& guest, int index, const char* what,
                                              std::string& fault) const;
 
-  CallResult LoadLibraryW(Guest& guest);
-  CallResult GetProcAddressW(Guest& guest);
-  CallResult FreeLibrary(Guest& guest);
-  CallResult GetModuleFileNameW(Guest& guest);
-  CallResult Exit(Guest& guest);
-  CallResult GetMannerMode(Guest& guest);
-  CallResult SetMannerMode(Guest& guest);
-  CallResult MessageBoxW(Guest& guest);
-  CallResult NLedSetDevice(Guest& guest);
-  CallResult PlaySoundW(Guest& guest);
-  CallResult MessageBeep(Guest& guest);
-  CallResult Sleep(Guest& guest);
-  CallResult LocalAlloc(Guest& guest);
-  CallResult LocalFree(Guest& guest);
+  CallResult LoadLibraryW(const Guest& guest);
+  CallResult GetProcAddressW(const Guest& guest);
+  CallResult FreeLibrary(const Guest& guest);
+  CallResult GetModuleFileNameW(const Guest& guest);
+  CallResult Exit(const Guest& guest);
+  CallResult GetMannerMode(const Guest& guest);
+  CallResult SetMannerMode(const Guest& guest);
+  CallResult MessageBoxW(const Guest& guest);
+  CallResult NLedSetDevice(const Guest& guest);
+  CallResult PlaySoundW(const Guest& guest);
+  CallResult MessageBeep(const Guest& guest);
+  CallResult Sleep(const Guest& guest);
+  CallResult LocalAlloc(const Guest& guest);
+  CallResult LocalFree(const Guest& guest);
 
   const PhoneSetup& setup_;
   int32_t mode_;

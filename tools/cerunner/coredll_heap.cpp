@@ -13,7 +13,7 @@ constexpr uint8_t kFreshFill = 0xCD;  // no reliance on fresh memory being zero
 
 }  // namespace
 
-CallResult SimulatedCoredll::LocalAlloc(Guest& guest) {
+CallResult SimulatedCoredll::LocalAlloc(const Guest& guest) {
   const uint32_t flags = guest.Argument(0).value_or(0);
   const uint32_t bytes = guest.Argument(1).value_or(0);
   const std::string record =
@@ -32,7 +32,7 @@ CallResult SimulatedCoredll::LocalAlloc(Guest& guest) {
   return CallResult::Return(start);
 }
 
-CallResult SimulatedCoredll::LocalFree(Guest& guest) {
+CallResult SimulatedCoredll::LocalFree(const Guest& guest) {
   const uint32_t block = guest.Argument(0).value_or(0);
   const bool live = heap_blocks_.erase(block) == 1;
   const uint32_t result = (live || block == 0) ? 0 : block;

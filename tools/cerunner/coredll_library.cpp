@@ -21,7 +21,7 @@ std::string Quoted(std::u16string_view text) { return QuoteForTrace(Utf16ToBytes
 
 }  // namespace
 
-CallResult SimulatedCoredll::LoadLibraryW(Guest& guest) {
+CallResult SimulatedCoredll::LoadLibraryW(const Guest& guest) {
   std::string fault;
   const std::optional<std::u16string> name = WideArgument(guest, 0, "library name", fault);
   if (!name) return CallResult::Fault("LoadLibraryW: " + fault);
@@ -31,7 +31,7 @@ CallResult SimulatedCoredll::LoadLibraryW(Guest& guest) {
   return CallResult::Return(found ? kPhoneLibraryBase : 0);
 }
 
-CallResult SimulatedCoredll::GetProcAddressW(Guest& guest) {
+CallResult SimulatedCoredll::GetProcAddressW(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const uint32_t name_pointer = guest.Argument(1).value_or(0);
   const bool loaded = module == kPhoneLibraryBase && library_references_ > 0;
@@ -51,7 +51,7 @@ CallResult SimulatedCoredll::GetProcAddressW(Guest& guest) {
   return CallResult::Return(address);
 }
 
-CallResult SimulatedCoredll::FreeLibrary(Guest& guest) {
+CallResult SimulatedCoredll::FreeLibrary(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const bool loaded = module == kPhoneLibraryBase && library_references_ > 0;
   if (loaded) --library_references_;
@@ -62,7 +62,7 @@ CallResult SimulatedCoredll::FreeLibrary(Guest& guest) {
 
 // Truncates to the buffer, always terminated, and returns the characters
 // copied, as Windows CE documents it.
-CallResult SimulatedCoredll::GetModuleFileNameW(Guest& guest) {
+CallResult SimulatedCoredll::GetModuleFileNameW(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const uint32_t buffer = guest.Argument(1).value_or(0);
   const uint32_t size = guest.Argument(2).value_or(0);
@@ -86,20 +86,20 @@ CallResult SimulatedCoredll::GetModuleFileNameW(Guest& guest) {
   return CallResult::Return(static_cast<uint32_t>(copied));
 }
 
-CallResult SimulatedCoredll::Exit(Guest& guest) {
+CallResult SimulatedCoredll::Exit(const Guest& guest) {
   const auto status = static_cast<int32_t>(guest.Argument(0).value_or(0));
   Trace("exit status=" + std::to_string(status));
   return CallResult::Exit(status);
 }
 
 // An entry point of an unloaded module is no longer code on the phone.
-CallResult SimulatedCoredll::GetMannerMode(Guest&) {
+CallResult SimulatedCoredll::GetMannerMode(const Guest&) {
   if (library_references_ == 0) return CallResult::Fault("GetMannerMode called after FreeLibrary");
   Trace("GetMannerMode -> " + std::to_string(mode_));
   return CallResult::Return(static_cast<uint32_t>(mode_));
 }
 
-CallResult SimulatedCoredll::SetMannerMode(Guest& guest) {
+CallResult SimulatedCoredll::SetMannerMode(const Guest& guest) {
   if (library_references_ == 0) return CallResult::Fault("SetMannerMode called after FreeLibrary");
   mode_ = static_cast<int32_t>(guest.Argument(0).value_or(0));
   Trace("SetMannerMode value=" + std::to_string(mode_));

@@ -30,7 +30,7 @@ std::string NonZeroField(const char* key, int32_t value) {
 
 // A null text or caption is allowed by the platform; anything else must be
 // a readable string.
-CallResult SimulatedCoredll::MessageBoxW(Guest& guest) {
+CallResult SimulatedCoredll::MessageBoxW(const Guest& guest) {
   const uint32_t owner = guest.Argument(0).value_or(0);
   std::optional<std::u16string> text;
   std::optional<std::u16string> caption;
@@ -49,7 +49,7 @@ CallResult SimulatedCoredll::MessageBoxW(Guest& guest) {
   return CallResult::Return(kIdOk);
 }
 
-CallResult SimulatedCoredll::NLedSetDevice(Guest& guest) {
+CallResult SimulatedCoredll::NLedSetDevice(const Guest& guest) {
   const uint32_t id = guest.Argument(0).value_or(0);
   const uint32_t record = guest.Argument(1).value_or(0);
   if (id != kSettingsInfoId) {
@@ -71,12 +71,12 @@ CallResult SimulatedCoredll::NLedSetDevice(Guest& guest) {
 
 // Only the simulated file list decides whether a file plays; a null path
 // stops any sound and succeeds, as on the phone.
-CallResult SimulatedCoredll::PlaySoundW(Guest& guest) {
+CallResult SimulatedCoredll::PlaySoundW(const Guest& guest) {
   const uint32_t module = guest.Argument(1).value_or(0);
   const uint32_t flags = guest.Argument(2).value_or(0);
   std::optional<std::u16string> path;
-  std::string fault;
   if (guest.Argument(0).value_or(0) != 0) {
+    std::string fault;
     path = WideArgument(guest, 0, "sound path", fault);
     if (!path) return CallResult::Fault("PlaySoundW: " + fault);
   }
@@ -89,12 +89,12 @@ CallResult SimulatedCoredll::PlaySoundW(Guest& guest) {
   return CallResult::Return(played ? 1 : 0);
 }
 
-CallResult SimulatedCoredll::MessageBeep(Guest& guest) {
+CallResult SimulatedCoredll::MessageBeep(const Guest& guest) {
   Trace("MessageBeep type=" + Hex32(guest.Argument(0).value_or(0)));
   return CallResult::Return(1);
 }
 
-CallResult SimulatedCoredll::Sleep(Guest& guest) {
+CallResult SimulatedCoredll::Sleep(const Guest& guest) {
   const uint32_t ms = guest.Argument(0).value_or(0);
   if (ms == kInfinite) return CallResult::Fault("Sleep(INFINITE) never returns");
   Trace("Sleep ms=" + std::to_string(ms));

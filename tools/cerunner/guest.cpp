@@ -28,7 +28,7 @@ bool Guest::Read(uint32_t address, void* out, size_t size) const {
   return uc_mem_read(uc_, address, out, size) == UC_ERR_OK;
 }
 
-bool Guest::Write(uint32_t address, const void* in, size_t size) {
+bool Guest::Write(uint32_t address, const void* in, size_t size) const {
   if (size > UINT32_MAX - address) return false;
   return uc_mem_write(uc_, address, in, size) == UC_ERR_OK;
 }

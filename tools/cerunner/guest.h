@@ -20,7 +20,8 @@ class Guest {
   std::optional<uint32_t> Argument(int index) const;
 
   bool Read(uint32_t address, void* out, size_t size) const;
-  bool Write(uint32_t address, const void* in, size_t size);
+  // Const: a Guest is a handle; the memory it reaches is not its state.
+  bool Write(uint32_t address, const void* in, size_t size) const;
   // Whether the program itself could write there; Write ignores protection.
   bool IsWritable(uint32_t address, size_t size) const;
 

@@ -1,6 +1,7 @@
 // cerunner: runs a Windows CE program image on an emulated phone.
-#include <cstdio>
+#include <exception>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ constexpr int kRanToExit = 0;
 constexpr int kBadOptions = 2;
 constexpr int kRefused = 3;
 constexpr int kStopped = 4;
+constexpr int kInternalError = 5;
 
 bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
   std::ifstream in(path, std::ios::binary);
@@ -23,37 +25,48 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
 }
 
 int Report(const cerunner::RunReport& report) {
-  for (const std::string& line : report.trace) std::fprintf(stderr, "%s\n", line.c_str());
+  for (const std::string& line : report.trace) std::cerr << line << '\n';
   using Outcome = cerunner::RunReport::Outcome;
   if (report.outcome == Outcome::kRefused) {
-    std::fprintf(stderr, "cerunner: refused to load: %s\n", report.message.c_str());
+    std::cerr << "cerunner: refused to load: " << report.message << '\n';
     return kRefused;
   }
   if (report.outcome == Outcome::kStopped) {
-    std::fprintf(stderr, "cerunner: stopped: %s\n", report.message.c_str());
+    std::cerr << "cerunner: stopped: " << report.message << '\n';
   }
-  std::printf("%s\n", cerunner::SummaryLine(report).c_str());
+  std::cerr.flush();
+  std::cout << cerunner::SummaryLine(report) << '\n';
   return report.outcome == Outcome::kExited ? kRanToExit : kStopped;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+int RunCommand(const std::vector<std::string>& arguments) {
   const cerunner::ParsedOptions parsed = cerunner::ParseOptions(arguments);
   if (std::holds_alternative<cerunner::HelpRequest>(parsed)) {
-    std::fputs(cerunner::kUsage, stdout);
+    std::cout << cerunner::kUsage;
     return kRanToExit;
   }
   if (const auto* error = std::get_if<cerunner::OptionError>(&parsed)) {
-    std::fprintf(stderr, "cerunner: %s\n(see cerunner --help)\n", error->message.c_str());
+    std::cerr << "cerunner: " << error->message << "\n(see cerunner --help)\n";
     return kBadOptions;
   }
   const auto& options = std::get<cerunner::RunnerOptions>(parsed);
   std::vector<uint8_t> image;
   if (!ReadFile(options.image_path, image)) {
-    std::fprintf(stderr, "cerunner: refused to load: cannot read %s\n", options.image_path.c_str());
+    std::cerr << "cerunner: refused to load: cannot read " << options.image_path << '\n';
     return kRefused;
   }
   return Report(cerunner::RunImage(image, options.phone));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return RunCommand(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& error) {
+    std::cerr << "cerunner: internal error: " << error.what() << '\n';
+  } catch (...) {
+    std::cerr << "cerunner: internal error\n";
+  }
+  return kInternalError;
 }

@@ -37,7 +37,8 @@ const char kUsage[] =
     "  2  bad options\n"
     "  3  the image was refused by the loader (or could not be read)\n"
     "  4  the run was stopped: fault, undefined instruction, Thumb state,\n"
-    "     misaligned access, budget exceeded, or return without exit\n";
+    "     misaligned access, budget exceeded, or return without exit\n"
+    "  5  internal error of the runner\n";
 
 namespace {
 

@@ -62,7 +62,7 @@ struct Bytes {
 
 std::string Hex(uint32_t value, int digits = 8) {
   char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%0*x", digits, value);
+  (void)std::snprintf(buffer, sizeof buffer, "0x%0*x", digits, value);
   return buffer;
 }
 
@@ -136,6 +136,9 @@ std::string CheckOptionalHeader(Bytes file, Headers& headers) {
   if (headers.size_of_headers > file.size || headers.size_of_headers > headers.size_of_image) {
     return "headers larger than the file or the image";
   }
+  if (headers.size_of_headers < headers.sections + size_t{40} * headers.section_count) {
+    return "headers do not cover the section table";
+  }
   headers.entry_rva = file.U32(opt + kOptEntry);
   headers.stack_reserve = file.U32(opt + kOptStackReserve);
   const uint32_t directories = file.U32(opt + kOptRvaCount);
@@ -148,9 +151,9 @@ std::string CheckOptionalHeader(Bytes file, Headers& headers) {
 
 uint32_t ProtectionOf(uint32_t characteristics) {
   uint32_t protection = 0;
-  if (characteristics & kScnRead) protection |= kProtRead;
-  if (characteristics & kScnWrite) protection |= kProtWrite;
-  if (characteristics & kScnExecute) protection |= kProtExec;
+  if ((characteristics & kScnRead) != 0) protection |= kProtRead;
+  if ((characteristics & kScnWrite) != 0) protection |= kProtWrite;
+  if ((characteristics & kScnExecute) != 0) protection |= kProtExec;
   return protection;
 }
 
@@ -158,8 +161,8 @@ std::string PlaceSections(Bytes file, const Headers& headers, LoadedImage& image
   uint32_t next_free = RoundUpToPage(headers.size_of_headers);
   image.regions.push_back({"headers", 0, next_free, kProtRead});
   std::memcpy(image.memory.data(), file.data, headers.size_of_headers);
-  for (uint16_t i = 0; i < headers.section_count; ++i) {
-    const size_t at = headers.sections + 40u * i;
+  size_t at = headers.sections;
+  for (uint16_t i = 0; i < headers.section_count; ++i, at += 40) {
     if (!file.Has(at, 40)) return "section table truncated";
     const std::string name(reinterpret_cast<const char*>(file.data + at),
                            strnlen(reinterpret_cast<const char*>(file.data + at), 8));
@@ -168,7 +171,8 @@ std::string PlaceSections(Bytes file, const Headers& headers, LoadedImage& image
     const uint32_t raw_size = file.U32(at + 16);
     const uint32_t raw_offset = file.U32(at + 20);
     const uint32_t size = virtual_size != 0 ? virtual_size : raw_size;
-    if (rva % headers.section_alignment != 0 || rva < next_free) {
+    const bool aligned = headers.section_alignment != 0 && rva % headers.section_alignment == 0;
+    if (!aligned || rva < next_free) {
       return "section " + name + " at " + Hex(rva) + " is misplaced or overlaps";
     }
     if (size == 0 || size > headers.size_of_image - rva || rva > headers.size_of_image) {
@@ -204,16 +208,16 @@ bool SameAscii(std::string_view a, std::string_view b) {
 
 std::string ReadImportsOf(Bytes memory, const std::string& dll, uint32_t lookup, uint32_t slots,
                           LoadedImage& image) {
-  for (uint32_t i = 0;; ++i) {
-    if (i == kMaxImports) return "import list of " + dll + " has no end";
-    const size_t entry_at = static_cast<size_t>(lookup) + 4u * i;
-    const size_t slot_at = static_cast<size_t>(slots) + 4u * i;
+  size_t entry_at = lookup;
+  size_t slot_at = slots;
+  for (uint32_t count = 0;; ++count, entry_at += 4, slot_at += 4) {
+    if (count == kMaxImports) return "import list of " + dll + " has no end";
     if (!memory.Has(entry_at, 4) || !memory.Has(slot_at, 4)) {
       return "import list of " + dll + " runs past the image";
     }
     const uint32_t entry = memory.U32(entry_at);
     if (entry == 0) return "";
-    if (entry & kOrdinalFlag) {
+    if ((entry & kOrdinalFlag) != 0) {
       return "imports " + dll + " ordinal " + std::to_string(entry & 0xFFFF) +
              "; only imports by name are bound";
     }

@@ -62,7 +62,7 @@ void AppendUtf8(std::string& out, uint32_t code) {
 
 void AppendEscapedByte(std::string& out, unsigned char byte) {
   char buffer[5];
-  std::snprintf(buffer, sizeof buffer, "\\x%02x", byte);
+  (void)std::snprintf(buffer, sizeof buffer, "\\x%02x", byte);
   out += buffer;
 }
 
