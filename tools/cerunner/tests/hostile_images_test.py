@@ -96,6 +96,11 @@ class HostileImages(unittest.TestCase):
         self.image.write_at_entry(arm_words(0xE1CD00D0))  # ldrd r0, r1, [sp]
         self.assert_outcome(STOPPED, "LDRD/STRD 4-byte read of 0x037ffff4 not 8-byte aligned")
 
+    def test_ldrd_on_an_eight_aligned_address_runs(self):
+        # sub sp, sp, #4; ldrd r0, r1, [sp]; b .
+        self.image.write_at_entry(arm_words(0xE24DD004, 0xE1CD00D0, 0xEAFFFFFE))
+        self.assert_outcome(STOPPED, "instruction budget of 100 exceeded", "--budget=100")
+
     def test_misaligned_word_read_faults(self):
         self.image.write_at_entry(arm_words(0xE59D0001))  # ldr r0, [sp, #1]
         self.assert_outcome(STOPPED, "misaligned 4-byte read of 0x037ffff5")
