@@ -169,6 +169,23 @@ class BrokenStateFile(Sandbox):
         self.assertEqual(run.named("GetMannerMode")[0].rest, " -> 0")
         self.assertEqual(self.state(), b"1\n")
 
+    def test_state_that_is_no_regular_file_is_not_read(self):
+        folder = os.path.dirname(self.state_file)
+        os.makedirs(folder)
+        makers = {"fifo": lambda path: os.mkfifo(path),
+                  "link to /dev/zero": lambda path: os.symlink("/dev/zero", path)}
+        for label, make in makers.items():
+            with self.subTest(label):
+                make(self.state_file)
+                run = self.run_program()
+                self.assertEqual(run.status, 0, run.stderr)
+                self.assertIn(b"garbled manner mode", run.stderr)
+                self.assertEqual(run.named("GetMannerMode")[0].rest, " -> 0")
+                # The new value replaces the odd file instead of going into it.
+                self.assertFalse(os.path.islink(self.state_file))
+                self.assertEqual(self.state(), b"1\n")
+                os.remove(self.state_file)
+
     def test_state_that_cannot_be_stored_is_reported(self):
         blocker = os.path.join(self.folder, "not-a-folder")
         with open(blocker, "w") as file:
