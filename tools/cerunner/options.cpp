@@ -25,7 +25,8 @@ const char kUsage[] =
     "  --no-getter, --no-setter        the library lacks GetMannerMode/SetMannerMode\n"
     "  --mode=N                        manner mode the getter returns first (default 0)\n"
     "  --playable=PATH                 a sound file PlaySoundW can play (repeatable)\n"
-    "  --cmdline=STRING                command line after the program's name (UTF-8)\n"
+    "  --cmdline=STRING                command line after the program's name (UTF-8,\n"
+    "                                  at most 32767 UTF-16 units)\n"
     "  --module-path=PATH              what GetModuleFileNameW reports\n"
     "                                  (default \\Windows\\Kestrum.exe)\n"
     "  --budget=N                      instructions the image may execute\n"
@@ -41,6 +42,11 @@ const char kUsage[] =
     "  5  internal error of the runner\n";
 
 namespace {
+
+// The longest command line the platform hands a program. A longer one could
+// only end in a read the simulated COREDLL refuses, which would be blamed on
+// the program.
+constexpr size_t kMaxCommandLine = 32767;
 
 std::optional<long long> ParseInteger(std::string_view text, long long min, long long max) {
   if (text.empty()) return std::nullopt;
@@ -71,6 +77,9 @@ std::string ApplyValue(std::string_view key, std::string_view value, PhoneSetup&
   } else if (key == "--playable" || key == "--cmdline" || key == "--module-path") {
     const std::optional<std::u16string> text = ParseText(value);
     if (!text) return "is not valid UTF-8";
+    if (key == "--cmdline" && text->size() > kMaxCommandLine) {
+      return "is longer than 32767 UTF-16 units";
+    }
     if (key == "--playable") phone.playable_files.push_back(*text);
     if (key == "--cmdline") phone.command_line = *text;
     if (key == "--module-path") phone.module_path = *text;

@@ -69,6 +69,12 @@ TEST(ParseOptions, RefusesBadValuesWithTheOptionNamed) {
   EXPECT_EQ(ErrorOf(Parse({"--phone-library=maybe", "i"})),
             "--phone-library: must be present or absent");
   EXPECT_EQ(ErrorOf(Parse({"--cmdline=\xFF", "i"})), "--cmdline: is not valid UTF-8");
+  EXPECT_EQ(ErrorOf(Parse({"--cmdline=" + std::string(32768, 'a'), "i"})),
+            "--cmdline: is longer than 32767 UTF-16 units");
+  // Counted in UTF-16 units, not bytes: 32767 three-byte characters fit.
+  std::string ideographic_spaces;
+  for (int i = 0; i < 32767; ++i) ideographic_spaces += "\u3000";
+  EXPECT_EQ(ErrorOf(Parse({"--cmdline=" + ideographic_spaces, "i"})), "");
   EXPECT_EQ(ErrorOf(Parse({"--frobnicate", "i"})), "--frobnicate is not an option");
   EXPECT_EQ(ErrorOf(Parse({"--no-getter=1", "i"})), "--no-getter: is not an option");
   EXPECT_EQ(ErrorOf(Parse({"a", "b"})), "more than one image given");
