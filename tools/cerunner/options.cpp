@@ -43,9 +43,9 @@ const char kUsage[] =
 
 namespace {
 
-// The longest command line the platform hands a program. A longer one could
-// only end in a read the simulated COREDLL refuses, which would be blamed on
-// the program.
+// The longest command line the platform hands a program. Beyond it a single
+// word would reach PlaySoundW longer than the simulated COREDLL reads, and
+// the run would be stopped as if the program had faulted.
 constexpr size_t kMaxCommandLine = 32767;
 
 std::optional<long long> ParseInteger(std::string_view text, long long min, long long max) {
