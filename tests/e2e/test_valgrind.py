@@ -36,6 +36,14 @@ class Memcheck(Sandbox):
         without_argument = self.memcheck()
         self.assertEqual(len(without_argument.named("MessageBeep")), 1)
 
+    def test_hostile_arguments(self):
+        for word in (b"", b"/" + b"a" * 65535, b"leave-\xff\xc3\xed\xa0\x80.wav"):
+            with self.subTest(length=len(word)):
+                self.set_state(b"1\n")
+                run = self.memcheck(word)
+                self.assertTrue(run.named("PlaySoundW")[0].rest.endswith(" -> 0"))
+                self.assertEqual(len(run.named("MessageBeep")), 1)
+
     def test_binding_failures(self):
         for label, library in (("library missing", None), ("getter missing", WITHOUT_GETTER),
                                ("setter missing", WITHOUT_SETTER)):
