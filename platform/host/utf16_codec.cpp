@@ -31,24 +31,6 @@ bool IsShortestForm(char32_t value, std::size_t length) {
   return value >= kMinimum[length];
 }
 
-void AppendUtf8(std::string& out, char32_t value) {
-  if (value < 0x80) {
-    out += static_cast<char>(value);
-  } else if (value < 0x800) {
-    out += static_cast<char>(0xC0 | (value >> 6));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else if (value < 0x10000) {
-    out += static_cast<char>(0xE0 | (value >> 12));
-    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (value >> 18));
-    out += static_cast<char>(0x80 | ((value >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  }
-}
-
 void AppendUtf16(std::u16string& out, char32_t value) {
   if (value < 0x10000) {
     out += static_cast<char16_t>(value);
@@ -91,6 +73,24 @@ std::optional<std::string> Encode(std::u16string_view text, LoneSurrogate policy
 }
 
 }  // namespace
+
+void AppendUtf8(std::string& out, char32_t value) {
+  if (value < 0x80) {
+    out += static_cast<char>(value);
+  } else if (value < 0x800) {
+    out += static_cast<char>(0xC0 | (value >> 6));
+    out += static_cast<char>(0x80 | (value & 0x3F));
+  } else if (value < 0x10000) {
+    out += static_cast<char>(0xE0 | (value >> 12));
+    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (value & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (value >> 18));
+    out += static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (value & 0x3F));
+  }
+}
 
 std::optional<DecodedCodePoint> DecodeUtf8At(std::string_view bytes, std::size_t at) {
   const auto lead = static_cast<unsigned char>(bytes[at]);

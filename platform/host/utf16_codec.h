@@ -22,6 +22,9 @@ struct DecodedCodePoint {
 // (overlong, surrogate, beyond U+10FFFF, cut short).
 std::optional<DecodedCodePoint> DecodeUtf8At(std::string_view bytes, std::size_t at);
 
+// Appends value (a code point, or a lone surrogate) in UTF-8's bit layout.
+void AppendUtf8(std::string& out, char32_t value);
+
 std::u16string BytesToUtf16(std::string_view bytes);
 
 // The exact bytes BytesToUtf16 came from; none for a lone surrogate it

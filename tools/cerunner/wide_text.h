@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/host/trace.h"
+
 namespace cerunner {
 
 // Strict: an invalid UTF-8 sequence gives no result rather than a guess.
@@ -15,9 +17,8 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
 // so QuoteForTrace shows them byte by byte instead of hiding them.
 std::string Utf16ToBytes(std::u16string_view text);
 
-// Double-quoted, with \" \\ and \xNN for control bytes, DEL and bytes that
-// are not part of a valid UTF-8 sequence.
-std::string QuoteForTrace(std::string_view bytes);
+// The runner's trace lines are quoted exactly as the host stand-in's.
+using kestrum::QuoteForTrace;
 
 // Case-insensitive in the way file names compare on the phone (ASCII letters
 // and the Latin-1 and fullwidth letter ranges are folded).
