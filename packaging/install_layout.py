@@ -1,0 +1,41 @@
+"""What the installer cabinets put where: the one place that the setup file
+and _setup.xml both take their names, paths and limits from."""
+
+APP_NAME = "Kestrum"
+# The handle of the caption "Kestrum 1.0.0 by id:dorvil" without its ':',
+# which cannot stand in the file names the installer derives from it.
+PROVIDER = "iddorvil"
+# The installer lists the program under Remove Programs as "<provider> <name>".
+FULL_NAME = f"{PROVIDER} {APP_NAME}"
+
+INSTALL_DIR = "%CE1%\\Kestrum"  # \Program Files\Kestrum
+PROGRAM = "Kestrum.exe"
+SHORTCUT_DIR_NUMBER = 11  # %CE11%, the Start menu's Programs folder
+SHORTCUT = "Kestrum.lnk"
+
+ARCHITECTURE_ARM = 2577  # "StrongARM", the code the installers accept for ARM
+OS_VERSION_MAX = (6, 99)
+BUILD_NUMBER_MIN = 0
+BUILD_NUMBER_MAX = 0xE0000000
+
+# 8.3 member names: the setup file, then the image as file number 1.
+PROGRAM_FILE_ID = 1
+SETUP_MEMBER = "KESTRUM.000"
+PROGRAM_MEMBER = f"KESTRUM.{PROGRAM_FILE_ID:03d}"
+SETUP_XML_MEMBER = "_setup.xml"
+MEMBERS = (SETUP_MEMBER, PROGRAM_MEMBER, SETUP_XML_MEMBER)
+
+# Every member carries this date (2010-01-01 00:00 UTC), so that the same
+# inputs always give the same cabinet.
+MEMBER_TIME = 1262304000
+
+
+def parse_os_version(text):
+    """'5.2' -> (5, 2); refuses anything outside 1.0 .. OS_VERSION_MAX."""
+    major, dot, minor = text.partition(".")
+    if not (dot and major.isdigit() and minor.isdigit() and len(minor) <= 2):
+        raise ValueError(f"OS version {text!r} is not MAJOR.MINOR")
+    version = (int(major), int(minor))
+    if not (1, 0) <= version <= OS_VERSION_MAX:
+        raise ValueError(f"OS version {text} is outside 1.0 .. 6.99")
+    return version

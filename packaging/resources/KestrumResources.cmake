@@ -1,0 +1,86 @@
+# The resource section of Kestrum.exe: icon bitmaps drawn from their text
+# maps, packed by icotool, compiled with the version by llvm-rc, and laid out
+# as a PE resource section in assembly by res_to_asm.py. Include after
+# cmake/DeviceImage.cmake (its compiler, linker and objcopy run the tests).
+include_guard(GLOBAL)
+
+find_program(KESTRUM_ICOTOOL icotool REQUIRED)
+find_program(KESTRUM_LLVM_RC NAMES llvm-rc-14 llvm-rc REQUIRED)
+find_program(KESTRUM_SYSTEM_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+
+set(KESTRUM_ICON_SIZES 16 22 32 44 64)
+get_filename_component(KESTRUM_RESOURCE_TREE ${CMAKE_CURRENT_LIST_DIR}/../.. ABSOLUTE)
+set(KESTRUM_ICON_SOURCE_DIR ${KESTRUM_RESOURCE_TREE}/packaging/icon)
+set(KESTRUM_RESOURCE_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# Writes the rules into the calling directory, so that the caller's targets
+# can compile the .S; sets out_var to its path. Once per directory: both
+# images can share the one .S.
+function(kestrum_resource_asm out_var)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/resources)
+  set(icon_dir ${KESTRUM_ICON_SOURCE_DIR})
+  set(maps)
+  set(bitmaps)
+  set(previews kestrum-sizes.png)
+  foreach(size IN LISTS KESTRUM_ICON_SIZES)
+    list(APPEND maps ${icon_dir}/kestrum-${size}.txt)
+    list(APPEND bitmaps ${dir}/kestrum-${size}.png)
+    list(APPEND previews kestrum-${size}-x4.png)
+  endforeach()
+  list(TRANSFORM previews PREPEND ${dir}/previews/ OUTPUT_VARIABLE preview_files)
+  set(ico ${dir}/Kestrum.ico)
+  set(res ${dir}/kestrum.res)
+  set(asm ${dir}/kestrum_rsrc.S)
+  set(script ${KESTRUM_RESOURCE_SOURCE_DIR}/kestrum.rc)
+
+  add_custom_command(
+    OUTPUT ${bitmaps}
+    BYPRODUCTS ${preview_files}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir} ${dir}/previews
+    COMMAND ${KESTRUM_SYSTEM_PYTHON} ${icon_dir}/render_icon.py --palette ${icon_dir}/palette.txt
+            --out ${dir} --preview ${dir}/previews ${maps}
+    DEPENDS ${icon_dir}/render_icon.py ${icon_dir}/palette.txt ${maps}
+    COMMENT "Drawing the icon's bitmaps"
+    VERBATIM)
+  # --bit-depth=4: icotool would otherwise pick 1 bit for a two-colour map;
+  # PNG inputs are stored as bitmaps with their masks unless given with --raw.
+  add_custom_command(
+    OUTPUT ${ico}
+    COMMAND ${KESTRUM_ICOTOOL} --create --icon --bit-depth=4 --output=${ico} ${bitmaps}
+    DEPENDS ${bitmaps}
+    COMMENT "Packing Kestrum.ico"
+    VERBATIM)
+  # No preprocessing: it would need a clang in PATH and Windows headers.
+  add_custom_command(
+    OUTPUT ${res}
+    COMMAND ${KESTRUM_LLVM_RC} -no-preprocess -X -C 65001 -I ${dir} -FO ${res} ${script}
+    DEPENDS ${script} ${ico}
+    COMMENT "Compiling the icon and version resources"
+    VERBATIM)
+  add_custom_command(
+    OUTPUT ${asm}
+    COMMAND ${KESTRUM_SYSTEM_PYTHON} ${KESTRUM_RESOURCE_SOURCE_DIR}/res_to_asm.py ${res} ${asm}
+    DEPENDS ${KESTRUM_RESOURCE_SOURCE_DIR}/res_to_asm.py ${res}
+    COMMENT "Laying out the resource section"
+    VERBATIM)
+  set(${out_var} ${asm} PARENT_SCOPE)
+
+  get_property(tests_added GLOBAL PROPERTY KESTRUM_RESOURCE_TESTS_ADDED)
+  if(tests_added OR NOT KESTRUM_TESTS)
+    return()
+  endif()
+  set_property(GLOBAL PROPERTY KESTRUM_RESOURCE_TESTS_ADDED TRUE)
+  add_test(NAME resources_icon
+           COMMAND ${KESTRUM_SYSTEM_PYTHON} ${icon_dir}/check_icon.py ${KESTRUM_ICOTOOL}
+                   ${icon_dir}/palette.txt ${ico} ${maps})
+  # The README shows the previews kept in docs/icons: they must show the current drawing.
+  foreach(preview IN LISTS previews)
+    add_test(NAME resources_icon_preview_${preview}
+             COMMAND ${CMAKE_COMMAND} -E compare_files ${dir}/previews/${preview}
+                     ${KESTRUM_RESOURCE_TREE}/docs/icons/${preview})
+  endforeach()
+  add_test(NAME resources_section
+           COMMAND ${KESTRUM_SYSTEM_PYTHON} ${KESTRUM_RESOURCE_SOURCE_DIR}/res_to_asm_test.py
+                   ${KESTRUM_RESOURCE_SOURCE_DIR}/res_to_asm.py ${KESTRUM_DEVICE_CXX} ${KESTRUM_LLD}
+                   ${KESTRUM_LLVM_OBJCOPY} ${KESTRUM_RESOURCE_TREE})
+endfunction()

@@ -1,0 +1,74 @@
+"""Writes KESTRUM.000, the binary setup file of a Windows CE installer
+cabinet, in the layout that cabextract's wince_cab_format.html describes: a
+100-byte header, the application name, provider and unsupported-platform
+strings, then the string, directory, file, registry and link tables."""
+
+import struct
+
+import install_layout as layout
+
+HEADER_SIZE = 100
+STRING_IDS = {"install_dir": 1, "shortcut": 2}
+DIRECTORY_ID = 1
+LINK_ID = 1
+LINK_TO_FILE = 1
+
+
+def ascii_z(text):
+    return text.encode("ascii") + b"\0"
+
+
+def id_list(*ids):
+    return struct.pack(f"<{len(ids)}H", *ids)
+
+
+def strings_table():
+    texts = {STRING_IDS["install_dir"]: layout.INSTALL_DIR, STRING_IDS["shortcut"]: layout.SHORTCUT}
+    table = b""
+    for string_id, text in texts.items():
+        table += struct.pack("<HH", string_id, len(ascii_z(text))) + ascii_z(text)
+    return table
+
+
+def directories_table():
+    path = id_list(STRING_IDS["install_dir"], 0)
+    return struct.pack("<HH", DIRECTORY_ID, len(path)) + path
+
+
+def files_table():
+    name = ascii_z(layout.PROGRAM)
+    file_id = layout.PROGRAM_FILE_ID
+    return struct.pack("<HHHIH", file_id, DIRECTORY_ID, file_id, 0, len(name)) + name
+
+
+def links_table():
+    # No 0 after the name's string ids: the platform's own cabinet tool
+    # writes none, although the published description shows one.
+    name = id_list(STRING_IDS["shortcut"])
+    return struct.pack("<6H", LINK_ID, 0, layout.SHORTCUT_DIR_NUMBER, layout.PROGRAM_FILE_ID,
+                       LINK_TO_FILE, len(name)) + name
+
+
+def place(parts):
+    """Lays the parts out after the header, each starting on a 4-byte
+    boundary (the format allows any offset; this spares the installer
+    unaligned reads), and returns the body and each part's offset."""
+    body, offsets = b"", []
+    for part in parts:
+        body += b"\0" * (-(HEADER_SIZE + len(body)) % 4)
+        offsets.append(HEADER_SIZE + len(body))
+        body += part
+    return body, offsets
+
+
+def setup_file(os_version_min):
+    app, provider = ascii_z(layout.APP_NAME), ascii_z(layout.PROVIDER)
+    tables = [strings_table(), directories_table(), files_table(), b"", b"", links_table()]
+    body, offsets = place([app, provider] + tables)
+    counts = (len(STRING_IDS), 1, 1, 0, 0, 1)
+    header = struct.pack(
+        "<4s11I6H6I8H", b"MSCE", 0, HEADER_SIZE + len(body), 0, 1, layout.ARCHITECTURE_ARM,
+        *os_version_min, *layout.OS_VERSION_MAX, layout.BUILD_NUMBER_MIN,
+        layout.BUILD_NUMBER_MAX, *counts, *offsets[2:],
+        offsets[0], len(app), offsets[1], len(provider), 0, 0, 0, 0)
+    return header + body
