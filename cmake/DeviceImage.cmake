@@ -11,9 +11,16 @@ find_program(KESTRUM_SYSTEM_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH 
 set(KESTRUM_DEVICE_ASM_FLAGS --target=armv5te-none-eabi -marm -mcpu=xscale)
 
 # Compiles one C++ or assembly source for the device into out_dir and
-# appends the object to the list named by objects_var.
+# appends the object to the list named by objects_var. Further arguments are
+# extra compiler flags (preprocessor definitions, say).
 function(kestrum_device_object source out_dir objects_var)
-  file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${source})
+  # Generated sources are named by their place in the build tree.
+  cmake_path(IS_PREFIX CMAKE_BINARY_DIR ${source} NORMALIZE generated)
+  if(generated)
+    file(RELATIVE_PATH rel ${CMAKE_BINARY_DIR} ${source})
+  else()
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${source})
+  endif()
   set(object ${out_dir}/${rel}.o)
   get_filename_component(object_dir ${object} DIRECTORY)
   if(source MATCHES "\\.S$")
@@ -21,6 +28,7 @@ function(kestrum_device_object source out_dir objects_var)
   else()
     set(flags ${KESTRUM_DEVICE_CXX_FLAGS} -ffunction-sections -fdata-sections)
   endif()
+  list(APPEND flags ${ARGN})
   add_custom_command(
     OUTPUT ${object}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${object_dir}

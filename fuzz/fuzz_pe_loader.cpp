@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
@@ -37,7 +36,8 @@ bool InExecutableRegion(const LoadedImage& image, uint32_t rva) {
 void CheckImage(LoadedImage& image) {
   FUZZ_CHECK(!image.regions.empty());
   FUZZ_CHECK(image.memory.size() % cerunner::kPageSize == 0);
-  FUZZ_CHECK(image.image_base == cerunner::kProgramBase);
+  FUZZ_CHECK(image.image_base >= cerunner::kLowestProgramBase &&
+             image.image_base < cerunner::kProgramBaseLimit);
   FUZZ_CHECK(uint64_t{image.image_base} + image.memory.size() <= cerunner::kMaxImageEnd);
   CheckRegions(image);
   FUZZ_CHECK(InExecutableRegion(image, image.entry_rva));
@@ -45,14 +45,23 @@ void CheckImage(LoadedImage& image) {
   // The stack must not reach down into the phone library's page.
   FUZZ_CHECK(image.stack_reserve <=
              cerunner::kStackTop - cerunner::kPhoneLibraryBase - cerunner::kStubPageSize);
+  // The loader's own table lies inside the image, in a writable section.
+  const cerunner::LoaderTable& table = image.loader_table;
+  FUZZ_CHECK(uint64_t{table.rva} + table.size <= image.memory.size());
+  const auto holds_table = [&table](const ImageRegion& region) {
+    return table.rva >= region.rva && table.rva + table.size <= uint64_t{region.rva} + region.size;
+  };
+  const auto region = std::find_if(image.regions.begin(), image.regions.end(), holds_table);
+  FUZZ_CHECK(table.size == 0 ||
+             (region != image.regions.end() && (region->protection & cerunner::kProtWrite) != 0));
   for (const cerunner::ImageImport& import : image.imports) {
-    FUZZ_CHECK(!import.name.empty());
+    FUZZ_CHECK(import.name.empty() == import.ordinal.has_value());
     FUZZ_CHECK(uint64_t{import.slot_rva} + 4 <= image.memory.size());
   }
   // Binding writes every slot; a resolver that lacks one name also takes
   // the refusal path.
-  const auto resolve = [](std::string_view name) -> std::optional<uint32_t> {
-    if (name == "Sleep") return std::nullopt;
+  const auto resolve = [](const cerunner::ImageImport& import) -> std::optional<uint32_t> {
+    if (import.name == "Sleep" || import.ordinal == 5) return std::nullopt;
     return cerunner::kCoredllBase;
   };
   const std::optional<std::string> unbound = cerunner::BindImports(image, resolve);

@@ -1,5 +1,5 @@
 // The import directory of Kestrum.exe: COREDLL.dll only, every function by
-// name. Each import gets an ARM thunk under its own name that jumps through
+// name, each one listed in coredll_exports.tsv. Each import gets an ARM thunk under its own name that jumps through
 // its import address table slot, so C++ calls it like any other function.
 #include "platform/wince/image_layout.h"
 
@@ -40,7 +40,7 @@ coredll_name:
   .section .kestrum.import_names, "a", %progbits
   .p2align 1
 hint_name_\name:
-  .short 0
+  .short 0   // hint: COREDLL's name index differs by build; a miss falls back to the name
   .asciz "\name"
 
   .section .kestrum.import_lookup, "a", %progbits
@@ -70,10 +70,11 @@ iat_\name:
   coredll_import PlaySoundW
   coredll_import MessageBeep
   coredll_import Sleep
-  coredll_import exit
   coredll_import GetModuleFileNameW
   coredll_import LocalAlloc
   coredll_import LocalFree
+  coredll_import TerminateProcess
+  coredll_import ExitThread
 
   .section .kestrum.import_lookup, "a", %progbits
   .word 0

@@ -39,6 +39,15 @@ SECTIONS
     . = ALIGN(KESTRUM_FILE_ALIGNMENT);
   }
 
+  /* The icon and version, where data directory 2 points: the platform looks
+     the resources up in the section that starts at that address. */
+  .rsrc ALIGN(ADDR(.data) + SIZEOF(.data), KESTRUM_SECTION_ALIGNMENT)
+      : AT(LOADADDR(.data) + SIZEOF(.data)) {
+    KEEP(*(.kestrum.rsrc))
+    __kestrum_rsrc_virtual_size = . - ADDR(.rsrc);
+    . = ALIGN(KESTRUM_FILE_ALIGNMENT);
+  }
+
   /* Functions are marked "cannot unwind" even without exceptions; nothing
      on the platform reads that table. */
   /DISCARD/ : { *(.ARM.exidx .ARM.exidx.*) }
@@ -60,11 +69,16 @@ __kestrum_rdata_raw_size = SIZEOF(.rdata);
 __kestrum_data_rva = ADDR(.data) - KESTRUM_IMAGE_BASE;
 __kestrum_data_raw_offset = LOADADDR(.data);
 __kestrum_data_raw_size = SIZEOF(.data);
-__kestrum_initialized_data_size = SIZEOF(.rdata) + SIZEOF(.data);
-__kestrum_image_size = ALIGN(ADDR(.data) + SIZEOF(.data), KESTRUM_SECTION_ALIGNMENT) - KESTRUM_IMAGE_BASE;
+__kestrum_rsrc_rva = ADDR(.rsrc) - KESTRUM_IMAGE_BASE;
+__kestrum_rsrc_raw_offset = LOADADDR(.rsrc);
+__kestrum_rsrc_raw_size = SIZEOF(.rsrc);
+__kestrum_rsrc_directory_size = __kestrum_rsrc_end - __kestrum_rsrc_start;
+__kestrum_initialized_data_size = SIZEOF(.rdata) + SIZEOF(.data) + SIZEOF(.rsrc);
+__kestrum_image_size = ALIGN(ADDR(.rsrc) + SIZEOF(.rsrc), KESTRUM_SECTION_ALIGNMENT) - KESTRUM_IMAGE_BASE;
 __kestrum_import_directory_rva = __kestrum_import_directory_start - KESTRUM_IMAGE_BASE;
 __kestrum_import_directory_size = __kestrum_import_directory_end - __kestrum_import_directory_start;
 __kestrum_iat_rva = __kestrum_iat_start - KESTRUM_IMAGE_BASE;
 __kestrum_iat_size = __kestrum_iat_end - __kestrum_iat_start;
 
 ASSERT(SIZEOF(.headers) == KESTRUM_FILE_ALIGNMENT, "PE headers must fit in one file block")
+ASSERT(__kestrum_rsrc_start == ADDR(.rsrc), "the resource directory must open its section")

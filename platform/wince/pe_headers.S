@@ -2,6 +2,12 @@
 // table of Kestrum.exe. Section places and sizes come from the linker script.
 #include "platform/wince/image_layout.h"
 
+// The phone refuses a program that needs a newer system than its own: 5.02
+// for OS 5.2 phones, 5.01 for OS 5.1 phones. The build passes one of them.
+#if !defined(KESTRUM_OS_MINOR) || (KESTRUM_OS_MINOR != 1 && KESTRUM_OS_MINOR != 2)
+#error "KESTRUM_OS_MINOR must be 1 or 2"
+#endif
+
 #define RVA(symbol) ((symbol) - KESTRUM_IMAGE_BASE)
 
 #define IMAGE_FILE_MACHINE_THUMB 0x01C2
@@ -36,7 +42,7 @@ pe_signature:
   .ascii "PE\0\0"
 file_header:
   .short IMAGE_FILE_MACHINE_THUMB
-  .short 3                          // .text, .rdata, .data
+  .short 4                          // .text, .rdata, .data, .rsrc
   .word 0                           // no time stamp: the build is reproducible
   .word 0, 0                        // no COFF symbols
   .short optional_header_end - optional_header
@@ -54,9 +60,9 @@ optional_header:
   .word KESTRUM_IMAGE_BASE
   .word KESTRUM_SECTION_ALIGNMENT
   .word KESTRUM_FILE_ALIGNMENT
-  .short 5, 2                       // operating system version
+  .short 5, KESTRUM_OS_MINOR        // operating system version
   .short 0, 0                       // image version
-  .short 5, 2                       // subsystem version
+  .short 5, KESTRUM_OS_MINOR        // subsystem version
   .word 0                           // Win32VersionValue
   .word __kestrum_image_size
   .word __kestrum_headers_size
@@ -70,7 +76,8 @@ optional_header:
 data_directories:
   .word 0, 0                        // export
   .word __kestrum_import_directory_rva, __kestrum_import_directory_size
-  .fill 7, 8, 0                     // resource .. global pointer: none
+  .word __kestrum_rsrc_rva, __kestrum_rsrc_directory_size
+  .fill 6, 8, 0                     // exception .. global pointer: none
   .word 0, 0                        // TLS: none
   .word 0, 0                        // load config
   .word 0, 0                        // bound import: none
@@ -79,8 +86,14 @@ data_directories:
   .word 0, 0                        // CLR
   .word 0, 0                        // reserved
 optional_header_end:
+// The loader reads the section table at e_lfanew + 0xF8 whatever the file
+// header says the optional header's size is.
+.if optional_header_end - optional_header != 0xE0
+  .error "the optional header must be 0xE0 bytes with 16 directories"
+.endif
 
 section_table:
   section_header ".text", text, CODE_RX
   section_header ".rdata", rdata, RDATA_R
   section_header ".data", data, DATA_RW
+  section_header ".rsrc", rsrc, RDATA_R

@@ -1,6 +1,9 @@
 #!/usr/bin/python3
 """Reads Kestrum.exe with pefile, a PE reader independent of the build, and
-checks what the phone's loader relies on. Usage: check_pe_image.py Kestrum.exe"""
+checks what the phone's loader relies on.
+Usage: check_pe_image.py IMAGE OS_MINOR COREDLL_EXPORTS [TWIN_IMAGE]
+OS_MINOR is 2 for the OS 5.2 image, 1 for the OS 5.1 one; TWIN_IMAGE is the
+other of the two, which must differ only in its version fields."""
 
 import struct
 import sys
@@ -8,23 +11,39 @@ import unittest
 
 import pefile
 
-IMAGE = None
+IMAGE = TWIN = None
+OS_MINOR = None
+COREDLL_EXPORTS = {}  # name -> ordinal
 
 EXPECTED_IMPORTS = {
     "LoadLibraryW", "GetProcAddressW", "FreeLibrary", "MessageBoxW",  # phone library binding
     "NLedSetDevice", "PlaySoundW", "MessageBeep", "Sleep",  # signals
-    "exit", "GetModuleFileNameW", "LocalAlloc", "LocalFree",  # start-up
+    "GetModuleFileNameW", "LocalAlloc", "LocalFree",  # start-up
+    "TerminateProcess", "ExitThread",  # the runtime's own exit
 }
+
+# The loader takes the section table from here, whatever the file header says.
+SECTION_TABLE_AFTER_SIGNATURE = 0xF8
 
 CODE_RX = 0x60000020
 RDATA_R = 0x40000040
 DATA_RW = 0xC0000040
-EXPECTED_SECTIONS = [(".text", CODE_RX), (".rdata", RDATA_R), (".data", DATA_RW)]
+EXPECTED_SECTIONS = [(".text", CODE_RX), (".rdata", RDATA_R), (".data", DATA_RW),
+                     (".rsrc", RDATA_R)]
 
 # A heuristic about LoadLibrary/GetProcAddress imports, not a format fault.
 BENIGN_WARNINGS = ("typical of packed executables",)
 
-USED_DIRECTORIES = {"IMAGE_DIRECTORY_ENTRY_IMPORT", "IMAGE_DIRECTORY_ENTRY_IAT"}
+USED_DIRECTORIES = {"IMAGE_DIRECTORY_ENTRY_IMPORT", "IMAGE_DIRECTORY_ENTRY_IAT",
+                    "IMAGE_DIRECTORY_ENTRY_RESOURCE"}
+
+RT_ICON, RT_GROUP_ICON, RT_VERSION = 3, 14, 16
+ICON_SIZES = [16, 22, 32, 44, 64]
+LANG_JAPANESE = 0x0411
+EXPECTED_VERSION_STRINGS = {
+    "FileVersion": "1.0.0.0", "ProductVersion": "1.0.0.0", "ProductName": "Kestrum",
+    "FileDescription": "マナーモード切り替え", "OriginalFilename": "Kestrum.exe",
+}
 
 
 def section_named(pe, name):
@@ -45,7 +64,8 @@ class Headers(unittest.TestCase):
     def test_file_header(self):
         header = self.pe.FILE_HEADER
         self.assertEqual(header.Machine, 0x01C2)
-        self.assertEqual(header.NumberOfSections, 3)
+        self.assertEqual(header.NumberOfSections, 4)
+        self.assertEqual(header.SizeOfOptionalHeader, 0xE0)
         self.assertTrue(header.IMAGE_FILE_RELOCS_STRIPPED)
         self.assertTrue(header.IMAGE_FILE_EXECUTABLE_IMAGE)
         self.assertTrue(header.IMAGE_FILE_32BIT_MACHINE)
@@ -58,12 +78,19 @@ class Headers(unittest.TestCase):
         self.assertEqual(opt.SectionAlignment, 0x1000)
         self.assertEqual(opt.FileAlignment, 0x200)
         self.assertEqual(opt.Subsystem, 9)
-        self.assertEqual((opt.MajorSubsystemVersion, opt.MinorSubsystemVersion), (5, 2))
-        self.assertEqual((opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion), (5, 2))
+        self.assertEqual((opt.MajorSubsystemVersion, opt.MinorSubsystemVersion), (5, OS_MINOR))
+        self.assertEqual((opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion),
+                         (5, OS_MINOR))
         self.assertEqual(opt.CheckSum, 0)
         self.assertEqual(opt.DllCharacteristics, 0)
         self.assertEqual(opt.SizeOfHeaders, 0x200)
         self.assertEqual(opt.NumberOfRvaAndSizes, 16)
+        # A relocation-stripped program must sit where every process slot has room.
+        self.assertTrue(0x10000 <= opt.ImageBase < 0x400000)
+
+    def test_section_table_where_the_loader_reads_it(self):
+        self.assertEqual(self.pe.sections[0].get_file_offset(),
+                         self.pe.DOS_HEADER.e_lfanew + SECTION_TABLE_AFTER_SIGNATURE)
 
     def test_only_import_directories_are_present(self):
         for entry in self.pe.OPTIONAL_HEADER.DATA_DIRECTORY:
@@ -108,10 +135,23 @@ class Sections(unittest.TestCase):
         text = section_named(self.pe, ".text")
         rdata = section_named(self.pe, ".rdata")
         data = section_named(self.pe, ".data")
+        rsrc = section_named(self.pe, ".rsrc")
         self.assertEqual(opt.SizeOfCode, text.SizeOfRawData)
         self.assertEqual(opt.BaseOfCode, text.VirtualAddress)
         self.assertEqual(opt.BaseOfData, rdata.VirtualAddress)
-        self.assertEqual(opt.SizeOfInitializedData, rdata.SizeOfRawData + data.SizeOfRawData)
+        self.assertEqual(opt.SizeOfInitializedData,
+                         rdata.SizeOfRawData + data.SizeOfRawData + rsrc.SizeOfRawData)
+
+
+    def test_nothing_lies_past_the_writable_sections_virtual_size(self):
+        # The loader writes its own section table right after VirtualSize.
+        data = section_named(self.pe, ".data")
+        tail = data.get_data()[data.Misc_VirtualSize:]
+        self.assertEqual(tail, bytes(len(tail)))
+        iat = self.pe.OPTIONAL_HEADER.DATA_DIRECTORY[
+            pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IAT"]]
+        self.assertLessEqual(iat.VirtualAddress + iat.Size,
+                             data.VirtualAddress + data.Misc_VirtualSize)
 
 
 class Imports(unittest.TestCase):
@@ -126,6 +166,7 @@ class Imports(unittest.TestCase):
         names = [i.name.decode() for i in imports]
         self.assertEqual(len(names), len(set(names)), "an import is listed twice")
         self.assertEqual(set(names), EXPECTED_IMPORTS)
+        self.assertLessEqual(set(names), set(COREDLL_EXPORTS), "COREDLL does not export these")
 
     def test_no_bound_or_delayed_imports(self):
         self.assertFalse(hasattr(self.pe, "DIRECTORY_ENTRY_BOUND_IMPORT"))
@@ -160,8 +201,77 @@ class Imports(unittest.TestCase):
             self.assertGreater(imported.address, base)
 
 
+class Resources(unittest.TestCase):
+    def setUp(self):
+        self.pe = pefile.PE(IMAGE)
+        self.types = {entry.id: entry for entry in self.pe.DIRECTORY_ENTRY_RESOURCE.entries}
+
+    def data_of(self, type_id, name_id):
+        name = next(e for e in self.types[type_id].directory.entries if e.id == name_id)
+        language = name.directory.entries[0]
+        self.assertEqual(language.id, LANG_JAPANESE)
+        entry = language.data.struct
+        return self.pe.get_data(entry.OffsetToData, entry.Size)
+
+    def test_directory_opens_its_own_section(self):
+        # The platform looks resources up in the section that starts there.
+        directory = self.pe.OPTIONAL_HEADER.DATA_DIRECTORY[2]
+        rsrc = section_named(self.pe, ".rsrc")
+        self.assertEqual(directory.VirtualAddress, rsrc.VirtualAddress)
+        self.assertLessEqual(directory.Size, rsrc.Misc_VirtualSize)
+
+    def test_one_group_of_bitmap_icons_in_the_phones_sizes(self):
+        self.assertEqual(sorted(self.types), [RT_ICON, RT_GROUP_ICON, RT_VERSION])
+        self.assertEqual([e.id for e in self.types[RT_GROUP_ICON].directory.entries], [1])
+        group = self.data_of(RT_GROUP_ICON, 1)
+        reserved, kind, count = struct.unpack_from("<HHH", group)
+        self.assertEqual((reserved, kind, count), (0, 1, len(ICON_SIZES)))
+        for index, size in enumerate(ICON_SIZES):
+            width, height, _, _, planes, bits, length, icon_id = struct.unpack_from(
+                "<BBBBHHIH", group, 6 + 14 * index)
+            self.assertEqual((width, height), (size, size))
+            self.assertIn(bits, (4, 8))
+            bitmap = self.data_of(RT_ICON, icon_id)
+            self.assertEqual(len(bitmap), length)
+            self.assertEqual(struct.unpack_from("<I", bitmap)[0], 40, "a BMP header, not PNG")
+
+    def test_version_in_japanese(self):
+        fixed = self.pe.VS_FIXEDFILEINFO[0]
+        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), (0x10000, 0))
+        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), (0x10000, 0))
+        tables = [table for info in self.pe.FileInfo[0] for table in getattr(info, "StringTable", [])]
+        self.assertEqual([t.LangID.lower() for t in tables], [b"041104b0"])  # Japanese, UTF-16
+        strings = {k.decode(): v.decode() for k, v in tables[0].entries.items()}
+        self.assertEqual({k: strings.get(k) for k in EXPECTED_VERSION_STRINGS},
+                         EXPECTED_VERSION_STRINGS)
+
+
+class Twin(unittest.TestCase):
+    def test_differs_only_in_the_version_fields(self):
+        if TWIN is None:
+            self.skipTest("no twin image given")
+        with open(IMAGE, "rb") as one, open(TWIN, "rb") as other:
+            a, b = one.read(), other.read()
+        self.assertEqual(len(a), len(b))
+        optional = pefile.PE(IMAGE).OPTIONAL_HEADER.get_file_offset()
+        versions = {optional + 42, optional + 50}  # minor OS and subsystem versions
+        differing = {i for i in range(len(a)) if a[i] != b[i]}
+        self.assertEqual(differing, versions)
+
+
+def read_exports(path):
+    exports = {}
+    with open(path, encoding="ascii") as table:
+        for line in table:
+            if line.strip() and not line.startswith("#"):
+                name, ordinal = line.split()
+                exports[name] = int(ordinal)
+    return exports
+
+
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (4, 5):
         sys.exit(__doc__)
-    IMAGE = sys.argv.pop()
-    unittest.main(verbosity=1)
+    IMAGE, OS_MINOR, COREDLL_EXPORTS = sys.argv[1], int(sys.argv[2]), read_exports(sys.argv[3])
+    TWIN = sys.argv[4] if len(sys.argv) == 5 else None
+    unittest.main(argv=sys.argv[:1], verbosity=1)

@@ -1,24 +1,30 @@
 #include "tools/cerunner/coredll.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "tools/cerunner/memory_layout.h"
 
 namespace cerunner {
 
+// The COREDLL exports a program of ours may import, with the ordinals of
+// COREDLL's export definition for Windows CE 5.0 (later versions keep them).
+// There is no exit: the C runtime is linked into each program.
 const SimulatedCoredll::Export SimulatedCoredll::kExports[] = {
-    {"LoadLibraryW", &SimulatedCoredll::LoadLibraryW},
-    {"GetProcAddressW", &SimulatedCoredll::GetProcAddressW},
-    {"FreeLibrary", &SimulatedCoredll::FreeLibrary},
-    {"GetModuleFileNameW", &SimulatedCoredll::GetModuleFileNameW},
-    {"exit", &SimulatedCoredll::Exit},
-    {"MessageBoxW", &SimulatedCoredll::MessageBoxW},
-    {"NLedSetDevice", &SimulatedCoredll::NLedSetDevice},
-    {"PlaySoundW", &SimulatedCoredll::PlaySoundW},
-    {"MessageBeep", &SimulatedCoredll::MessageBeep},
-    {"Sleep", &SimulatedCoredll::Sleep},
-    {"LocalAlloc", &SimulatedCoredll::LocalAlloc},
-    {"LocalFree", &SimulatedCoredll::LocalFree},
+    {"LoadLibraryW", 528, &SimulatedCoredll::LoadLibraryW},
+    {"GetProcAddressW", 530, &SimulatedCoredll::GetProcAddressW},
+    {"FreeLibrary", 529, &SimulatedCoredll::FreeLibrary},
+    {"MessageBoxW", 858, &SimulatedCoredll::MessageBoxW},
+    {"NLedSetDevice", 840, &SimulatedCoredll::NLedSetDevice},
+    {"PlaySoundW", 378, &SimulatedCoredll::PlaySoundW},
+    {"MessageBeep", 857, &SimulatedCoredll::MessageBeep},
+    {"Sleep", 496, &SimulatedCoredll::Sleep},
+    {"GetModuleFileNameW", 537, &SimulatedCoredll::GetModuleFileNameW},
+    {"LocalAlloc", 33, &SimulatedCoredll::LocalAlloc},
+    {"LocalFree", 36, &SimulatedCoredll::LocalFree},
+    {"TerminateProcess", 544, &SimulatedCoredll::TerminateProcess},
+    {"ExitThread", 6, &SimulatedCoredll::ExitThread},
 };
 const size_t SimulatedCoredll::kExportCount = sizeof kExports / sizeof kExports[0];
 
@@ -28,12 +34,53 @@ std::string Hex32(uint32_t value) {
   return buffer;
 }
 
-// Export names are case-sensitive on the phone, as everywhere.
-std::optional<uint32_t> SimulatedCoredll::ExportAddress(std::string_view name) {
+// COREDLL's export name table is sorted; an import's hint indexes it.
+const std::vector<size_t>& SimulatedCoredll::NameOrder() {
+  static const std::vector<size_t> order = [] {
+    std::vector<size_t> indices(kExportCount);
+    for (size_t i = 0; i < kExportCount; ++i) indices[i] = i;
+    std::sort(indices.begin(), indices.end(), [](size_t a, size_t b) {
+      return std::strcmp(kExports[a].name, kExports[b].name) < 0;
+    });
+    return indices;
+  }();
+  return order;
+}
+
+// The loader tries the name at the hint first, then searches the names; the
+// comparison is case-sensitive.
+std::optional<size_t> SimulatedCoredll::FindExport(const ImageImport& import) {
+  const auto matches = [&import](size_t i) {
+    return import.ordinal ? kExports[i].ordinal == *import.ordinal
+                          : import.name == kExports[i].name;
+  };
+  const std::vector<size_t>& by_name = NameOrder();
+  if (!import.ordinal && import.hint < by_name.size() && matches(by_name[import.hint])) {
+    return by_name[import.hint];
+  }
   for (size_t i = 0; i < kExportCount; ++i) {
-    if (name == kExports[i].name) return kCoredllBase + 4 * static_cast<uint32_t>(i);
+    if (matches(i)) return i;
   }
   return std::nullopt;
+}
+
+std::optional<uint32_t> SimulatedCoredll::Resolve(const ImageImport& import, bool thumb) {
+  const std::optional<size_t> found = FindExport(import);
+  if (!found) return std::nullopt;
+  return (kCoredllBase + 4 * static_cast<uint32_t>(*found)) | (thumb ? 1u : 0u);
+}
+
+std::optional<uint32_t> SimulatedCoredll::ExportAddress(std::string_view name) {
+  ImageImport import;
+  import.name = name;
+  return Resolve(import, false);
+}
+
+std::vector<std::pair<std::string, uint16_t>> SimulatedCoredll::Exports() {
+  std::vector<std::pair<std::string, uint16_t>> exports;
+  for (size_t i = 0; i < kExportCount; ++i)
+    exports.emplace_back(kExports[i].name, kExports[i].ordinal);
+  return exports;
 }
 
 bool SimulatedCoredll::IsStub(uint32_t address) const { return !StubName(address).empty(); }
@@ -51,6 +98,15 @@ CallResult SimulatedCoredll::Call(uint32_t address, const Guest& guest) {
   if (address == kSetterAddress) return SetMannerMode(guest);
   if (!IsStub(address)) return CallResult::Fault("jump into a library at " + Hex32(address));
   return (this->*kExports[(address - kCoredllBase) / 4].handler)(guest);
+}
+
+CallResult SimulatedCoredll::EntryReturned(int32_t status) {
+  Trace("ExitThread status=" + std::to_string(status) + " (the entry point returned)");
+  return CallResult::Exit(status);
+}
+
+bool SimulatedCoredll::LibraryLoaded(uint32_t module) const {
+  return module == kPhoneLibraryBase && library_references_ > 0;
 }
 
 void SimulatedCoredll::Trace(const std::string& record) {

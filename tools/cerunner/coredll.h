@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/cerunner/guest.h"
+#include "tools/cerunner/pe_image.h"
 #include "tools/cerunner/phone_setup.h"
 
 namespace cerunner {
@@ -31,12 +32,19 @@ class SimulatedCoredll {
  public:
   explicit SimulatedCoredll(const PhoneSetup& setup) : setup_(setup), mode_(setup.manner_mode) {}
 
-  // The stub address of a COREDLL export, if the simulation has it.
+  // What the loader binds an import to: the export's entry point (with bit 0
+  // set when the libraries are Thumb code), or nothing if COREDLL lacks it.
+  static std::optional<uint32_t> Resolve(const ImageImport& import, bool thumb);
+  // The ARM entry point of an export by its exact name, for tests.
   static std::optional<uint32_t> ExportAddress(std::string_view name);
+  // Every export the simulation has: name and ordinal.
+  static std::vector<std::pair<std::string, uint16_t>> Exports();
 
   bool IsStub(uint32_t address) const;
   std::string StubName(uint32_t address) const;
   CallResult Call(uint32_t address, const Guest& guest);
+  // The platform ends the primary thread with what its entry returned.
+  CallResult EntryReturned(int32_t status);
 
   // Null when the access lies inside a live heap block (or outside the heap).
   std::optional<std::string> CheckHeapAccess(uint32_t address, uint32_t size) const;
@@ -50,20 +58,26 @@ class SimulatedCoredll {
   using Handler = CallResult (SimulatedCoredll::*)(const Guest&);
   struct Export {
     const char* name;
+    uint16_t ordinal;
     Handler handler;
   };
   static const Export kExports[];
   static const size_t kExportCount;
+  static const std::vector<size_t>& NameOrder();
+  static std::optional<size_t> FindExport(const ImageImport& import);
 
   void Trace(const std::string& record);
   std::optional<std::u16string> WideArgument(const Guest& guest, int index, const char* what,
                                              std::string& fault) const;
+  uint32_t EntryPoint(uint32_t address) const { return address | (setup_.thumb_libraries ? 1 : 0); }
+  bool LibraryLoaded(uint32_t module) const;
 
   CallResult LoadLibraryW(const Guest& guest);
   CallResult GetProcAddressW(const Guest& guest);
   CallResult FreeLibrary(const Guest& guest);
   CallResult GetModuleFileNameW(const Guest& guest);
-  CallResult Exit(const Guest& guest);
+  CallResult TerminateProcess(const Guest& guest);
+  CallResult ExitThread(const Guest& guest);
   CallResult GetMannerMode(const Guest& guest);
   CallResult SetMannerMode(const Guest& guest);
   CallResult MessageBoxW(const Guest& guest);

@@ -1,4 +1,5 @@
-// Module loading, the phone library's two entry points, and process exit.
+// Module loading, the phone library's two entry points, and the ends of the
+// process.
 #include <algorithm>
 
 #include "tools/cerunner/coredll.h"
@@ -10,6 +11,7 @@ namespace {
 
 constexpr char16_t kGetterExport[] = u"?GetMannerMode@CshphoneClientlib@@SAHXZ";
 constexpr char16_t kSetterExport[] = u"?SetMannerMode@CshphoneClientlib@@SAXH@Z";
+constexpr char16_t kPhoneLibraryPath[] = u"\\Windows\\shphonelib.dll";
 
 // The loader strips the extension and looks in \Windows for a bare name.
 bool NamesPhoneLibrary(std::u16string_view name) {
@@ -34,7 +36,7 @@ CallResult SimulatedCoredll::LoadLibraryW(const Guest& guest) {
 CallResult SimulatedCoredll::GetProcAddressW(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const uint32_t name_pointer = guest.Argument(1).value_or(0);
-  const bool loaded = module == kPhoneLibraryBase && library_references_ > 0;
+  const bool loaded = LibraryLoaded(module);
   const std::string stray_module = loaded ? "" : " module=" + Hex32(module);
   if (name_pointer < 0x10000) {  // an ordinal, which the phone library does not export by
     Trace("GetProcAddressW ordinal=" + std::to_string(name_pointer) + stray_module + " -> null");
@@ -44,8 +46,8 @@ CallResult SimulatedCoredll::GetProcAddressW(const Guest& guest) {
   const std::optional<std::u16string> name = WideArgument(guest, 1, "export name", fault);
   if (!name) return CallResult::Fault("GetProcAddressW: " + fault);
   uint32_t address = 0;
-  if (loaded && setup_.has_getter && *name == kGetterExport) address = kGetterAddress;
-  if (loaded && setup_.has_setter && *name == kSetterExport) address = kSetterAddress;
+  if (loaded && setup_.has_getter && *name == kGetterExport) address = EntryPoint(kGetterAddress);
+  if (loaded && setup_.has_setter && *name == kSetterExport) address = EntryPoint(kSetterAddress);
   Trace("GetProcAddressW name=" + Quoted(*name) + stray_module +
         (address != 0 ? " -> ok" : " -> null"));
   return CallResult::Return(address);
@@ -53,7 +55,7 @@ CallResult SimulatedCoredll::GetProcAddressW(const Guest& guest) {
 
 CallResult SimulatedCoredll::FreeLibrary(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
-  const bool loaded = module == kPhoneLibraryBase && library_references_ > 0;
+  const bool loaded = LibraryLoaded(module);
   if (loaded) --library_references_;
   Trace(std::string("FreeLibrary") + (loaded ? "" : " module=" + Hex32(module)) +
         (loaded ? " -> 1" : " -> 0"));
@@ -61,19 +63,23 @@ CallResult SimulatedCoredll::FreeLibrary(const Guest& guest) {
 }
 
 // Truncates to the buffer, always terminated, and returns the characters
-// copied, as Windows CE documents it.
+// copied, as Windows CE documents it. Null and the process handle (the
+// program's instance handle) name the program; a loaded library's handle
+// names the library; anything else, the image base included, fails.
 CallResult SimulatedCoredll::GetModuleFileNameW(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const uint32_t buffer = guest.Argument(1).value_or(0);
   const uint32_t size = guest.Argument(2).value_or(0);
-  const bool ours = module == 0 || module == 0x00010000;  // null or the instance handle
-  const std::string stray_module = ours ? "" : " module=" + Hex32(module);
-  if (!ours || size == 0) {
+  const bool program = module == 0 || module == kProcessHandle;
+  const bool known = program || LibraryLoaded(module);
+  const std::string stray_module = program ? "" : " module=" + Hex32(module);
+  if (!known || size == 0) {
     Trace("GetModuleFileNameW" + stray_module + " size=" + std::to_string(size) + " -> 0");
     return CallResult::Return(0);
   }
-  const size_t copied = std::min<size_t>(setup_.module_path.size(), size - 1u);
-  std::u16string text = setup_.module_path.substr(0, copied);
+  const std::u16string path = program ? setup_.module_path : kPhoneLibraryPath;
+  const size_t copied = std::min<size_t>(path.size(), size - 1u);
+  std::u16string text = path.substr(0, copied);
   text += u'\0';
   const size_t bytes = text.size() * 2;
   if (buffer % 2 != 0 || !guest.IsWritable(buffer, bytes)) {
@@ -86,9 +92,21 @@ CallResult SimulatedCoredll::GetModuleFileNameW(const Guest& guest) {
   return CallResult::Return(static_cast<uint32_t>(copied));
 }
 
-CallResult SimulatedCoredll::Exit(const Guest& guest) {
+// Only the program's own process can be ended here: the pseudo-handle or
+// its real handle. Any other handle is not one the program holds.
+CallResult SimulatedCoredll::TerminateProcess(const Guest& guest) {
+  const uint32_t process = guest.Argument(0).value_or(0);
+  const auto status = static_cast<int32_t>(guest.Argument(1).value_or(0));
+  const bool self = process == kCurrentProcess || process == kProcessHandle;
+  Trace("TerminateProcess process=" + Hex32(process) + " status=" + std::to_string(status) +
+        (self ? "" : " -> 0"));
+  return self ? CallResult::Exit(status) : CallResult::Return(0);
+}
+
+// The program has one thread, so ending it ends the process.
+CallResult SimulatedCoredll::ExitThread(const Guest& guest) {
   const auto status = static_cast<int32_t>(guest.Argument(0).value_or(0));
-  Trace("exit status=" + std::to_string(status));
+  Trace("ExitThread status=" + std::to_string(status));
   return CallResult::Exit(status);
 }
 

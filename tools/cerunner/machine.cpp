@@ -9,8 +9,9 @@ namespace {
 
 constexpr uint32_t kThumbBit = 0x20;
 constexpr uint32_t kUserMode = 0x10;
-constexpr uint32_t kShowNormal = 1;
-constexpr uint32_t kUndefinedInstruction = 0xE7F000F0;  // fills the stub pages
+constexpr uint32_t kShowWindow = 5;                   // SW_SHOW
+constexpr uint32_t kUndefinedArm = 0xE7F000F0;        // fills ARM stub pages
+constexpr uint32_t kUndefinedThumbPair = 0xDEFEDEFE;  // fills Thumb stub pages
 constexpr uint64_t kNeverReached = 0xFFFFFFF0;
 constexpr uint32_t kScratch = 0xDEAD0000;  // caller-saved registers after a call
 constexpr uint32_t kEntrySpOffset = 12;    // keeps sp = 4 (mod 8), as the platform gives
@@ -118,7 +119,8 @@ std::string Machine::MapRuntime() {
   const auto line_bytes = static_cast<uint32_t>(line.size() * 2);
   const uint32_t line_pages = (line_bytes + kPageSize - 1) & ~(kPageSize - 1);
   stack_base_ = kStackTop - image_.stack_reserve;
-  const std::vector<uint32_t> fill(kStubPageSize / 4, kUndefinedInstruction);
+  const std::vector<uint32_t> fill(kStubPageSize / 4,
+                                   setup_.thumb_libraries ? kUndefinedThumbPair : kUndefinedArm);
   bool ok = uc_mem_map(uc_, kHeapBase, kHeapSize, UC_PROT_READ | UC_PROT_WRITE) == UC_ERR_OK;
   ok = ok && uc_mem_map(uc_, kArgumentsBase, line_pages, UC_PROT_READ | UC_PROT_WRITE) == UC_ERR_OK;
   ok = ok && uc_mem_write(uc_, kArgumentsBase, line.data(), line_bytes) == UC_ERR_OK;
@@ -152,16 +154,17 @@ std::string Machine::AddHooks() {
   return ok ? "" : "cannot install hooks";
 }
 
-// WinMain(hInstance, hPrevInstance, lpCmdLine, nShowCmd), in user mode and
-// ARM state, returning to a trap that reports a return without exit.
+// WinMain(hInstance, hPrevInstance, lpCmdLine, nShowCmd) as CE 5 calls it:
+// the instance is the process handle, the command line is never null. User
+// mode, ARM state; a return from the entry ends the primary thread.
 void Machine::SetEntryRegisters() {
   initial_sp_ = kStackTop - kEntrySpOffset;
   lowest_stack_access_ = initial_sp_;
   guest_.SetRegister(UC_ARM_REG_CPSR, kUserMode);
-  guest_.SetRegister(UC_ARM_REG_R0, image_.image_base);
+  guest_.SetRegister(UC_ARM_REG_R0, kProcessHandle);
   guest_.SetRegister(UC_ARM_REG_R1, 0);
   guest_.SetRegister(UC_ARM_REG_R2, kArgumentsBase);
-  guest_.SetRegister(UC_ARM_REG_R3, kShowNormal);
+  guest_.SetRegister(UC_ARM_REG_R3, kShowWindow);
   guest_.SetRegister(UC_ARM_REG_SP, initial_sp_);
   guest_.SetRegister(UC_ARM_REG_LR, kReturnTrap);
 }
@@ -184,28 +187,34 @@ void Machine::OnLibraryCall(uint32_t address) {
   if (finished_) return;
   const uint32_t lr = guest_.Register(UC_ARM_REG_LR);
   if (address == kReturnTrap) {
-    return Stop("entry point returned r0=" +
-                std::to_string(static_cast<int32_t>(guest_.Register(UC_ARM_REG_R0))) +
-                " without calling exit");
+    return Ended(coredll_.EntryReturned(static_cast<int32_t>(guest_.Register(UC_ARM_REG_R0))));
   }
   const std::string name = coredll_.StubName(address);
   if (name.empty()) return Stop("jump into a library at " + Hex32(address) + ", lr=" + Hex32(lr));
-  if ((guest_.Register(UC_ARM_REG_CPSR) & kThumbBit) != 0)
-    return Stop(name + " called in Thumb state");
+  const bool thumb = (guest_.Register(UC_ARM_REG_CPSR) & kThumbBit) != 0;
+  if (thumb != setup_.thumb_libraries) {
+    return Stop(name +
+                (thumb ? " (ARM code) entered in Thumb state"
+                       : " (Thumb code) entered in ARM state: the call did not interwork") +
+                ", lr=" + Hex32(lr));
+  }
   if ((lr & 1) != 0) return Stop(name + " called with a Thumb return address lr=" + Hex32(lr));
   if (guest_.Register(UC_ARM_REG_SP) % 4 != 0) return Stop(name + " called with sp misaligned");
   const CallResult result = coredll_.Call(address, guest_);
-  if (result.kind == CallResult::Kind::kFault) return Stop(result.fault + ", lr=" + Hex32(lr));
-  if (result.kind == CallResult::Kind::kExit) {
-    exited_ = true;
-    report_.exit_status = static_cast<int32_t>(result.value);
-    return Stop("");
-  }
+  if (result.kind != CallResult::Kind::kReturn) return Ended(result, ", lr=" + Hex32(lr));
   guest_.SetRegister(UC_ARM_REG_R0, result.value);
   for (int reg : {UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_R12}) {
     guest_.SetRegister(reg, kScratch | static_cast<uint32_t>(reg));
   }
+  // As the callee's bx lr: bit 0 of lr (clear here) selects ARM state.
   guest_.SetRegister(UC_ARM_REG_PC, lr);
+}
+
+void Machine::Ended(const CallResult& result, const std::string& where) {
+  if (result.kind == CallResult::Kind::kFault) return Stop(result.fault + where);
+  exited_ = true;
+  report_.exit_status = static_cast<int32_t>(result.value);
+  Stop("");
 }
 
 void Machine::OnAccess(bool write, uint32_t address, int size) {
@@ -217,6 +226,15 @@ void Machine::OnAccess(bool write, uint32_t address, int size) {
     return Stop("LDRD/STRD " + what + Hex32(address) + " not 8-byte aligned" + At());
   }
   ++accesses_this_instruction_;
+  const LoaderTable& table = image_.loader_table;
+  const uint32_t table_start = image_.image_base + table.rva;
+  if (write && table.size != 0 && address < table_start + table.size &&
+      table_start < address + bytes) {
+    return Stop(what + Hex32(address) +
+                ": the loader keeps its section table there, past the "
+                "section's virtual size" +
+                At());
+  }
   if (address >= stack_base_ && address < kStackTop) {
     lowest_stack_access_ = std::min(lowest_stack_access_, address);
   }
@@ -254,7 +272,7 @@ void Machine::Finish(uc_err result) {
   }
   if (!finished_ && result != UC_ERR_OK)
     Stop(std::string("emulation failed: ") + uc_strerror(result) + At());
-  if (!finished_) Stop("run ended without calling exit" + At());
+  if (!finished_) Stop("run ended before the process did" + At());
   report_.outcome = exited_ ? RunReport::Outcome::kExited : RunReport::Outcome::kStopped;
 }
 

@@ -37,6 +37,8 @@ class Machine {
   std::string AddHooks();
   void SetEntryRegisters();
   void Stop(const std::string& why);
+  // The run ends with the result of a call that does not return.
+  void Ended(const CallResult& result, const std::string& where = "");
   void Finish(uc_err result);
   std::string At() const;  // " at pc=0x..."
 

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "tools/cerunner/pe_image.h"
+
 namespace cerunner {
 
-constexpr uint32_t kMaxImageEnd = 0x01010000;
+constexpr uint32_t kMaxImageEnd = kProgramBaseLimit + kMaxImageSize;
 constexpr uint32_t kHeapBase = 0x02000000;
 constexpr uint32_t kHeapSize = 0x00100000;
 constexpr uint32_t kArgumentsBase = 0x02800000;
@@ -16,6 +18,11 @@ constexpr uint32_t kSetterAddress = kPhoneLibraryBase + 4;
 constexpr uint32_t kStackTop = 0x03800000;
 constexpr uint32_t kStackGuard = 0x00010000;  // unmapped, below the stack
 constexpr uint32_t kCoredllBase = 0x03F00000;
+// Handles the kernel gives out: the process's own (which is also the
+// program's instance handle on CE 5) and the pseudo-handle that means "the
+// current process". Any value other than the image base would do for the first.
+constexpr uint32_t kProcessHandle = 0x0A7F3002;
+constexpr uint32_t kCurrentProcess = 0x00000042;
 constexpr uint32_t kReturnTrap = kCoredllBase + 0xFF0;  // lr of the entry point
 constexpr uint32_t kStubPageSize = 0x1000;
 

@@ -29,6 +29,10 @@ const char kUsage[] =
     "                                  at most 32767 UTF-16 units)\n"
     "  --module-path=PATH              what GetModuleFileNameW reports\n"
     "                                  (default \\Windows\\Kestrum.exe)\n"
+    "  --os-version=5.1|5.2            the phone's Windows CE version (default 5.2);\n"
+    "                                  a program needing a newer one is refused\n"
+    "  --thumb-libraries               COREDLL and phone library entry points are\n"
+    "                                  Thumb code, so calls must interwork\n"
     "  --budget=N                      instructions the image may execute\n"
     "                                  (default 10000000)\n"
     "  --help                          this text\n"
@@ -38,7 +42,7 @@ const char kUsage[] =
     "  2  bad options\n"
     "  3  the image was refused by the loader (or could not be read)\n"
     "  4  the run was stopped: fault, undefined instruction, Thumb state,\n"
-    "     misaligned access, budget exceeded, or return without exit\n"
+    "     a call that did not interwork, misaligned access, budget exceeded\n"
     "  5  internal error of the runner\n";
 
 namespace {
@@ -70,6 +74,9 @@ std::string ApplyValue(std::string_view key, std::string_view value, PhoneSetup&
                                    std::numeric_limits<int32_t>::max());
     if (!mode) return "must be a 32-bit signed integer";
     phone.manner_mode = static_cast<int32_t>(*mode);
+  } else if (key == "--os-version") {
+    if (value != "5.1" && value != "5.2") return "must be 5.1 or 5.2";
+    phone.os_version = {5, static_cast<uint16_t>(value == "5.1" ? 1 : 2)};
   } else if (key == "--budget") {
     const auto budget = ParseInteger(value, 1, std::numeric_limits<long long>::max());
     if (!budget) return "must be a positive integer";
@@ -94,6 +101,8 @@ std::string ApplyOption(std::string_view argument, PhoneSetup& phone) {
     phone.has_getter = false;
   } else if (argument == "--no-setter") {
     phone.has_setter = false;
+  } else if (argument == "--thumb-libraries") {
+    phone.thumb_libraries = true;
   } else {
     const size_t equals = argument.find('=');
     if (equals == std::string_view::npos) return std::string(argument) + " is not an option";

@@ -1,5 +1,6 @@
 #include "tools/cerunner/pe_image.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +17,7 @@ constexpr uint32_t kScnExecute = 0x20000000;
 constexpr uint32_t kScnRead = 0x40000000;
 constexpr uint32_t kScnWrite = 0x80000000;
 constexpr uint32_t kOrdinalFlag = 0x80000000;
+constexpr uint32_t kSectionTableOffset = 0xF8;  // from the PE signature: 4 + 20 + 0xE0
 constexpr uint32_t kMaxImports = 4096;
 constexpr uint32_t kMaxNameLength = 256;
 constexpr uint32_t kDefaultStackReserve = 64u << 10;
@@ -34,6 +36,16 @@ constexpr size_t kOptStackReserve = 72;
 constexpr size_t kOptRvaCount = 92;
 constexpr size_t kOptDirectories = 96;
 constexpr size_t kImportDirectory = 1;
+constexpr size_t kFullOptionalHeader = 0xE0;
+
+constexpr char kBadFormat[] = "ERROR_BAD_EXE_FORMAT: ";
+constexpr char kOldVersion[] = "ERROR_OLD_WIN_VERSION: ";
+
+// Page protections the loader records for each section (winnt.h values).
+constexpr uint32_t kPageReadOnly = 0x02;
+constexpr uint32_t kPageReadWrite = 0x04;
+constexpr uint32_t kPageExecuteRead = 0x20;
+constexpr uint32_t kPageExecuteReadWrite = 0x40;
 
 struct Bytes {
   const uint8_t* data;
@@ -68,6 +80,10 @@ std::string Hex(uint32_t value, int digits = 8) {
 
 uint32_t RoundUpToPage(uint32_t value) { return (value + kPageSize - 1) & ~(kPageSize - 1); }
 
+void Put32(std::vector<uint8_t>& memory, size_t at, uint32_t value) {
+  for (size_t i = 0; i < 4; ++i) memory[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 struct Headers {
   size_t optional = 0;  // file offset of the optional header
   size_t sections = 0;  // file offset of the section table
@@ -79,6 +95,8 @@ struct Headers {
   uint32_t size_of_headers = 0;
   uint32_t stack_reserve = 0;
   uint32_t import_rva = 0;
+  uint16_t subsystem_major = 0;
+  uint16_t subsystem_minor = 0;
 };
 
 std::string CheckFileHeader(Bytes file, Headers& headers) {
@@ -94,12 +112,11 @@ std::string CheckFileHeader(Bytes file, Headers& headers) {
   const uint16_t characteristics = file.U16(pe + 22);
   if ((characteristics & kExecutableImage) == 0) return "not marked as an executable image";
   if ((characteristics & kDllImage) != 0) return "a DLL, not a program";
-  const uint16_t optional_size = file.U16(pe + 20);
+  // The CE loader takes the section table from a fixed place; the size the
+  // file header gives the optional header plays no part.
   headers.optional = pe + 24;
-  headers.sections = headers.optional + optional_size;
-  if (optional_size < kOptDirectories || !file.Has(headers.optional, optional_size)) {
-    return "optional header truncated";
-  }
+  headers.sections = pe + kSectionTableOffset;
+  if (!file.Has(headers.optional, kFullOptionalHeader)) return "optional header truncated";
   return "";
 }
 
@@ -110,15 +127,13 @@ std::string CheckOptionalHeader(Bytes file, Headers& headers) {
   if (subsystem != kSubsystemWindowsCeGui) {
     return "subsystem " + std::to_string(subsystem) + " is not Windows CE GUI (9)";
   }
-  const uint16_t major = file.U16(opt + kOptSubsystemVersion);
-  const uint16_t minor = file.U16(opt + kOptSubsystemVersion + 2);
-  if (major > 5 || (major == 5 && minor > 2)) {
-    return "needs Windows CE " + std::to_string(major) + "." + std::to_string(minor) +
-           ", newer than the phone's 5.02";
-  }
+  headers.subsystem_major = file.U16(opt + kOptSubsystemVersion);
+  headers.subsystem_minor = file.U16(opt + kOptSubsystemVersion + 2);
   headers.image_base = file.U32(opt + kOptImageBase);
-  if (headers.image_base != kProgramBase) {
-    return "image base " + Hex(headers.image_base) + " is not " + Hex(kProgramBase);
+  if (headers.image_base < kLowestProgramBase || headers.image_base >= kProgramBaseLimit ||
+      headers.image_base % kPageSize != 0) {
+    return "image base " + Hex(headers.image_base) + " is not a page in " +
+           Hex(kLowestProgramBase) + ".." + Hex(kProgramBaseLimit);
   }
   headers.section_alignment = file.U32(opt + kOptSectionAlign);
   const uint32_t file_alignment = file.U32(opt + kOptFileAlign);
@@ -142,12 +157,20 @@ std::string CheckOptionalHeader(Bytes file, Headers& headers) {
   headers.entry_rva = file.U32(opt + kOptEntry);
   headers.stack_reserve = file.U32(opt + kOptStackReserve);
   const uint32_t directories = file.U32(opt + kOptRvaCount);
-  const size_t optional_size = headers.sections - opt;
-  if (directories > kImportDirectory && optional_size >= kOptDirectories + 16) {
+  if (directories > kImportDirectory) {
     headers.import_rva = file.U32(opt + kOptDirectories + 8 * kImportDirectory);
   }
   return "";
 }
+
+// What the loader records of a section in its own table.
+struct SectionRecord {
+  uint32_t virtual_size;
+  uint32_t rva;
+  uint32_t raw_size;
+  uint32_t raw_offset;
+  uint32_t characteristics;
+};
 
 uint32_t ProtectionOf(uint32_t characteristics) {
   uint32_t protection = 0;
@@ -157,7 +180,14 @@ uint32_t ProtectionOf(uint32_t characteristics) {
   return protection;
 }
 
-std::string PlaceSections(Bytes file, const Headers& headers, LoadedImage& image) {
+uint32_t PageProtectionOf(uint32_t characteristics) {
+  const bool write = (characteristics & kScnWrite) != 0;
+  if ((characteristics & kScnExecute) != 0) return write ? kPageExecuteReadWrite : kPageExecuteRead;
+  return write ? kPageReadWrite : kPageReadOnly;
+}
+
+std::string PlaceSections(Bytes file, const Headers& headers, LoadedImage& image,
+                          std::vector<SectionRecord>& records) {
   uint32_t next_free = RoundUpToPage(headers.size_of_headers);
   image.regions.push_back({"headers", 0, next_free, kProtRead});
   std::memcpy(image.memory.data(), file.data, headers.size_of_headers);
@@ -184,9 +214,33 @@ std::string PlaceSections(Bytes file, const Headers& headers, LoadedImage& image
     }
     if (copied != 0) std::memcpy(image.memory.data() + rva, file.data + raw_offset, copied);
     next_free = RoundUpToPage(rva + size);
-    image.regions.push_back({name, rva, next_free - rva, ProtectionOf(file.U32(at + 36))});
+    const uint32_t characteristics = file.U32(at + 36);
+    image.regions.push_back({name, rva, next_free - rva, ProtectionOf(characteristics)});
+    records.push_back({size, rva, raw_size, raw_offset, characteristics});
   }
   return "";
+}
+
+// The loader puts its table right after the first writable section's data,
+// rounded up to 4, when that section's last page has room for it.
+void WriteLoaderTable(const std::vector<SectionRecord>& records, LoadedImage& image) {
+  const auto writable = std::find_if(records.begin(), records.end(), [](const SectionRecord& r) {
+    return (r.characteristics & kScnWrite) != 0;
+  });
+  if (writable == records.end()) return;
+  const uint32_t start = writable->rva + ((writable->virtual_size + 3) & ~3u);
+  const auto size = static_cast<uint32_t>(records.size() * kLoaderRecordSize);
+  if (size > RoundUpToPage(writable->rva + writable->virtual_size) - start) return;
+  uint32_t at = start;
+  for (const SectionRecord& record : records) {
+    for (uint32_t word : {record.virtual_size, record.rva, image.image_base + record.rva,
+                          PageProtectionOf(record.characteristics), record.characteristics,
+                          record.raw_size, record.raw_offset}) {
+      Put32(image.memory, at, word);
+      at += 4;
+    }
+  }
+  image.loader_table = {start, size};
 }
 
 bool IsExecutable(const LoadedImage& image, uint32_t rva) {
@@ -217,18 +271,22 @@ std::string ReadImportsOf(Bytes memory, const std::string& dll, uint32_t lookup,
     }
     const uint32_t entry = memory.U32(entry_at);
     if (entry == 0) return "";
-    if ((entry & kOrdinalFlag) != 0) {
-      return "imports " + dll + " ordinal " + std::to_string(entry & 0xFFFF) +
-             "; only imports by name are bound";
-    }
-    const std::optional<std::string> name = memory.Name(static_cast<size_t>(entry) + 2);
-    if (!name || name->empty()) return "an import name of " + dll + " is unreadable";
     // Descriptors may share one long list; the cap is on the total, or a
     // small file could make the runner hold billions of imports.
     if (image.imports.size() == kMaxImports) {
       return "more than " + std::to_string(kMaxImports) + " imports";
     }
-    image.imports.push_back({*name, static_cast<uint32_t>(slot_at)});
+    ImageImport import;
+    import.slot_rva = static_cast<uint32_t>(slot_at);
+    if ((entry & kOrdinalFlag) != 0) {
+      import.ordinal = static_cast<uint16_t>(entry & 0xFFFF);
+    } else {
+      const std::optional<std::string> name = memory.Name(static_cast<size_t>(entry) + 2);
+      if (!name || name->empty()) return "an import name of " + dll + " is unreadable";
+      import.name = *name;
+      import.hint = memory.U16(entry);
+    }
+    image.imports.push_back(std::move(import));
   }
 }
 
@@ -253,23 +311,36 @@ std::string ReadImports(const Headers& headers, LoadedImage& image) {
 
 }  // namespace
 
-ImageLoad LoadImage(const std::vector<uint8_t>& file_bytes) {
+std::string CheckVersion(const Headers& headers, OsVersion os) {
+  const bool newer = headers.subsystem_major > os.major ||
+                     (headers.subsystem_major == os.major && headers.subsystem_minor > os.minor);
+  if (!newer) return "";
+  return "needs Windows CE " + std::to_string(headers.subsystem_major) + "." +
+         std::to_string(headers.subsystem_minor) + ", newer than the phone's " +
+         std::to_string(os.major) + "." + std::to_string(os.minor);
+}
+
+ImageLoad LoadImage(const std::vector<uint8_t>& file_bytes, OsVersion os) {
   const Bytes file{file_bytes.data(), file_bytes.size()};
   Headers headers;
   LoadedImage image;
+  std::vector<SectionRecord> records;
   std::string problem = CheckFileHeader(file, headers);
   if (problem.empty()) problem = CheckOptionalHeader(file, headers);
-  if (!problem.empty()) return {std::nullopt, problem};
-  image.memory.assign(RoundUpToPage(headers.size_of_image), 0);
-  problem = PlaceSections(file, headers, image);
-  if (problem.empty()) problem = ReadImports(headers, image);
-  if (!problem.empty()) return {std::nullopt, problem};
+  if (!problem.empty()) return {std::nullopt, kBadFormat + problem};
+  problem = CheckVersion(headers, os);
+  if (!problem.empty()) return {std::nullopt, kOldVersion + problem};
   image.image_base = headers.image_base;
+  image.memory.assign(RoundUpToPage(headers.size_of_image), 0);
+  problem = PlaceSections(file, headers, image, records);
+  if (problem.empty()) problem = ReadImports(headers, image);
+  if (problem.empty() && (headers.entry_rva & 1) != 0) problem = "entry point is in Thumb state";
   image.entry_rva = headers.entry_rva;
-  if ((image.entry_rva & 1) != 0) return {std::nullopt, "entry point is in Thumb state"};
-  if (!IsExecutable(image, image.entry_rva)) {
-    return {std::nullopt, "entry point " + Hex(image.entry_rva) + " is not in executable code"};
+  if (problem.empty() && !IsExecutable(image, image.entry_rva)) {
+    problem = "entry point " + Hex(image.entry_rva) + " is not in executable code";
   }
+  if (!problem.empty()) return {std::nullopt, kBadFormat + problem};
+  WriteLoaderTable(records, image);
   const uint32_t reserve = headers.stack_reserve;
   image.stack_reserve =
       reserve == 0 ? kDefaultStackReserve
@@ -279,8 +350,13 @@ ImageLoad LoadImage(const std::vector<uint8_t>& file_bytes) {
 
 std::optional<std::string> BindImports(LoadedImage& image, const ImportResolver& resolve) {
   for (const ImageImport& import : image.imports) {
-    const std::optional<uint32_t> address = resolve(import.name);
-    if (!address) return "imports COREDLL.dll!" + import.name + ", which COREDLL does not provide";
+    const std::optional<uint32_t> address = resolve(import);
+    if (!address) {
+      const std::string what = import.ordinal
+                                   ? "COREDLL.dll ordinal " + std::to_string(*import.ordinal)
+                                   : "COREDLL.dll!" + import.name;
+      return kBadFormat + ("imports " + what) + ", which COREDLL does not export";
+    }
     for (int i = 0; i < 4; ++i) {
       image.memory[import.slot_rva + static_cast<uint32_t>(i)] =
           static_cast<uint8_t>(*address >> (8 * i));

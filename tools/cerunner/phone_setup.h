@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/cerunner/pe_image.h"
+
 namespace cerunner {
 
 struct PhoneSetup {
@@ -16,6 +18,9 @@ struct PhoneSetup {
   std::vector<std::u16string> playable_files;
   std::u16string command_line;  // without the program's name, as the platform passes it
   std::u16string module_path = u"\\Windows\\Kestrum.exe";
+  // The phone's libraries are built for ARMV4I and may be Thumb code.
+  bool thumb_libraries = false;
+  OsVersion os_version;
   uint64_t instruction_budget = 10'000'000;
 };
 

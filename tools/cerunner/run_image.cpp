@@ -10,13 +10,15 @@ RunReport RunImage(const std::vector<uint8_t>& file, const PhoneSetup& setup) {
   RunReport refused;
   refused.outcome = RunReport::Outcome::kRefused;
   refused.manner_mode = setup.manner_mode;
-  ImageLoad load = LoadImage(file);
+  ImageLoad load = LoadImage(file, setup.os_version);
   if (!load.image) {
     refused.message = load.refusal;
     return refused;
   }
   const std::optional<std::string> unbound =
-      BindImports(*load.image, SimulatedCoredll::ExportAddress);
+      BindImports(*load.image, [&setup](const ImageImport& import) {
+        return SimulatedCoredll::Resolve(import, setup.thumb_libraries);
+      });
   if (unbound) {
     refused.message = *unbound;
     return refused;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "tools/cerunner/memory_layout.h"
 
 namespace cerunner {
@@ -46,6 +49,27 @@ TEST_F(Coredll, ModuleFileNameIsTruncatedAndTerminated) {
   EXPECT_EQ(copied, std::u16string(u"\\Win\0", 5));
   EXPECT_EQ(Call("GetModuleFileNameW", {0, kScratch, 0}).value, 0u);
   EXPECT_EQ(Call("GetModuleFileNameW", {0x1234, kScratch, 64}).value, 0u);
+}
+
+// On CE 5 the instance handle is the process handle; the image base is not
+// a module handle the kernel knows.
+TEST_F(Coredll, ModuleFileNameKnowsTheProcessAndLoadedLibrariesOnly) {
+  EXPECT_EQ(Call("GetModuleFileNameW", {kProcessHandle, kScratch, 64}).value, 20u);
+  EXPECT_EQ(Call("GetModuleFileNameW", {0x00010000, kScratch, 64}).value, 0u);
+  EXPECT_EQ(Call("GetModuleFileNameW", {kPhoneLibraryBase, kScratch, 64}).value, 0u);
+  ASSERT_EQ(Call("LoadLibraryW", {PutString(kScratch, u"shphonelib.dll")}).value,
+            kPhoneLibraryBase);
+  EXPECT_EQ(Call("GetModuleFileNameW", {kPhoneLibraryBase, kScratch, 64}).value, 23u);
+}
+
+TEST_F(Coredll, OnlyTheProgramsOwnProcessCanBeEnded) {
+  EXPECT_EQ(Call("TerminateProcess", {0x1234, 7}).kind, CallResult::Kind::kReturn);
+  for (const uint32_t self : {kCurrentProcess, kProcessHandle}) {
+    const CallResult result = Call("TerminateProcess", {self, 0xFFFFFFFF});
+    EXPECT_EQ(result.kind, CallResult::Kind::kExit);
+    EXPECT_EQ(static_cast<int32_t>(result.value), -1);
+  }
+  EXPECT_EQ(Call("ExitThread", {3}).kind, CallResult::Kind::kExit);
   EXPECT_EQ(Call("GetModuleFileNameW", {0, kScratch + 0xFF0, 64}).kind, CallResult::Kind::kFault);
 }
 
@@ -88,6 +112,27 @@ TEST_F(Coredll, SoundPlaysOnlyListedFilesByFileName) {
   EXPECT_EQ(Call("Sleep", {0xFFFFFFFF}).kind, CallResult::Kind::kFault);
   EXPECT_EQ(coredll_.trace().back(),
             "@0 PlaySoundW path=\"\\\\SOUNDS\\\\leave.WAV\" flags=0x00000001 -> 0");
+}
+
+// The simulated COREDLL offers what the project's table says COREDLL
+// exports, and nothing else: names and ordinals alike.
+TEST(CoredllExports, AreExactlyTheCheckedInTable) {
+  std::ifstream table(KESTRUM_COREDLL_EXPORTS);
+  ASSERT_TRUE(table) << KESTRUM_COREDLL_EXPORTS;
+  std::vector<std::pair<std::string, uint16_t>> listed;
+  for (std::string line; std::getline(table, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string name;
+    uint16_t ordinal = 0;
+    ASSERT_TRUE(fields >> name >> ordinal) << line;
+    listed.emplace_back(name, ordinal);
+  }
+  auto offered = SimulatedCoredll::Exports();
+  std::sort(listed.begin(), listed.end());
+  std::sort(offered.begin(), offered.end());
+  EXPECT_EQ(offered, listed);
+  EXPECT_FALSE(SimulatedCoredll::ExportAddress("exit"));
 }
 
 }  // namespace

@@ -41,6 +41,9 @@ class PatchedImage:
     def imports(self):
         return self.pe.DIRECTORY_ENTRY_IMPORT[0]
 
+    def section(self, name):
+        return next(s for s in self.pe.sections if s.Name.rstrip(b"\0") == name)
+
     def rename_import(self, old, new):
         assert len(old) == len(new)
         entry = next(i for i in self.imports().imports if i.name == old)
@@ -122,10 +125,24 @@ class HostileImages(unittest.TestCase):
         self.image.write_at_entry(arm_words(0xEF000000))
         self.assert_outcome(STOPPED, "processor exception")
 
-    def test_return_without_exit_is_stopped(self):
+    def test_return_from_the_entry_ends_the_process_with_its_value(self):
         self.image.write_at_entry(arm_words(0xE3A0002A, 0xE12FFF1E))  # mov r0,#42; bx lr
-        result = self.assert_outcome(STOPPED, "entry point returned r0=42 without calling exit")
-        self.assertIn("status=none", result.stdout)
+        result = self.assert_outcome(RAN_TO_EXIT, "ExitThread status=42 (the entry point returned)")
+        self.assertIn("status=42", result.stdout)
+
+    def test_call_that_does_not_interwork_is_caught_with_thumb_libraries(self):
+        slot = self.image.imports().imports[0].address  # a virtual address, as pefile gives it
+        # ldr ip, [pc, #8]; ldr ip, [ip]; mov lr, pc; mov pc, ip; .word slot
+        self.image.write_at_entry(arm_words(0xE59FC008, 0xE59CC000, 0xE1A0E00F, 0xE1A0F00C, slot))
+        self.assert_outcome(STOPPED, "(Thumb code) entered in ARM state: the call did not interwork",
+                            "--thumb-libraries")
+
+    def test_write_to_the_loaders_table_faults(self):
+        data = self.image.section(b".data")
+        table = self.image.pe.OPTIONAL_HEADER.ImageBase + data.VirtualAddress + \
+            (data.Misc_VirtualSize + 3) // 4 * 4
+        self.image.write_at_entry(arm_words(0xE59F1000, 0xE5810000, table))  # ldr r1, =table; str r0, [r1]
+        self.assert_outcome(STOPPED, "the loader keeps its section table there")
 
     def test_endless_loop_stops_at_the_budget(self):
         self.image.write_at_entry(arm_words(0xEAFFFFFE))  # b .
@@ -135,25 +152,48 @@ class HostileImages(unittest.TestCase):
     # What the loader refuses before anything runs.
     def test_unknown_import_is_refused_by_name(self):
         self.image.rename_import(b"Sleep", b"Sleeq")
-        self.assert_outcome(REFUSED, "COREDLL.dll!Sleeq, which COREDLL does not provide")
+        self.assert_outcome(REFUSED, "ERROR_BAD_EXE_FORMAT: imports COREDLL.dll!Sleeq, "
+                                     "which COREDLL does not export")
+
+    def test_import_of_exit_is_refused(self):
+        # COREDLL has no exit: an image that imports it never starts on a phone.
+        self.image.rename_import(b"Sleep", b"exit\0")
+        result = self.assert_outcome(REFUSED, "COREDLL.dll!exit, which COREDLL does not export")
+        self.assertNotIn("@0 ", result.stderr, "nothing may run before the refusal")
+
+    def test_import_names_are_case_sensitive(self):
+        self.image.rename_import(b"Sleep", b"sleep")
+        self.assert_outcome(REFUSED, "COREDLL.dll!sleep, which COREDLL does not export")
 
     def test_other_library_is_refused(self):
         name_rva = self.image.imports().struct.Name
         self.image.set_bytes_at_rva(name_rva, b"COREDLX.dll")
         self.assert_outcome(REFUSED, "imports from COREDLX.dll; only COREDLL.dll")
 
-    def test_import_by_ordinal_is_refused(self):
-        descriptor = self.image.imports().struct
-        for table in (descriptor.OriginalFirstThunk, descriptor.FirstThunk):
-            self.image.set_bytes_at_rva(table, arm_words(0x80000005))
-        self.assert_outcome(REFUSED, "ordinal 5; only imports by name are bound")
+    def test_imports_by_ordinal_bind_only_to_coredlls_ordinals(self):
+        # The first import is LoadLibraryW, COREDLL's ordinal 528.
+        for ordinal, status, message in ((528, RAN_TO_EXIT, "LoadLibraryW name="),
+                                         (5, REFUSED, "COREDLL.dll ordinal 5, which COREDLL does "
+                                                      "not export")):
+            with self.subTest(ordinal=ordinal):
+                self.image = PatchedImage(self.folder)
+                descriptor = self.image.imports().struct
+                for table in (descriptor.OriginalFirstThunk, descriptor.FirstThunk):
+                    self.image.set_bytes_at_rva(table, arm_words(0x80000000 | ordinal))
+                self.assert_outcome(status, message)
+
+    def test_section_table_is_read_after_a_full_optional_header(self):
+        # The loader ignores SizeOfOptionalHeader, so a wrong one changes nothing.
+        self.image.pe.FILE_HEADER.SizeOfOptionalHeader = 0xF0
+        self.assert_outcome(RAN_TO_EXIT, "TerminateProcess process=0x00000042 status=0")
 
     def test_wrong_headers_are_refused(self):
         cases = [
             (lambda pe: setattr(pe.FILE_HEADER, "Machine", 0x01C4), "machine 0x01c4"),
             (lambda pe: setattr(pe.OPTIONAL_HEADER, "Subsystem", 2), "subsystem 2"),
             (lambda pe: setattr(pe.OPTIONAL_HEADER, "ImageBase", 0x00400000), "image base"),
-            (lambda pe: setattr(pe.OPTIONAL_HEADER, "MajorSubsystemVersion", 6), "newer than"),
+            (lambda pe: setattr(pe.OPTIONAL_HEADER, "MajorSubsystemVersion", 6),
+             "ERROR_OLD_WIN_VERSION: needs Windows CE 6.2, newer than the phone's 5.2"),
             (lambda pe: setattr(pe.OPTIONAL_HEADER, "AddressOfEntryPoint",
                                 pe.OPTIONAL_HEADER.AddressOfEntryPoint | 1), "Thumb state"),
         ]
@@ -178,7 +218,7 @@ class Command(unittest.TestCase):
         self.assertEqual(result.returncode, RAN_TO_EXIT, result.stderr)
         self.assertRegex(result.stdout, r"^result mode=1 status=0 instructions=\d+ "
                                         r"stack_high_water=\d+ time_ms=500 heap_in_use=0\n$")
-        self.assertIn("@500 exit status=0\n", result.stderr)
+        self.assertIn("@500 TerminateProcess process=0x00000042 status=0\n", result.stderr)
 
     def test_bad_options_and_missing_files_have_their_own_status(self):
         for arguments, status in ((["--mode=on", IMAGE], BAD_OPTIONS),

@@ -2,6 +2,7 @@
 // with a reason, never read out of bounds (the sanitizer build watches).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -18,15 +19,24 @@ std::vector<uint8_t> DeviceImage() {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::optional<uint32_t> ArmCoredll(const ImageImport& import) {
+  return SimulatedCoredll::Resolve(import, false);
+}
+
+uint32_t Word(const std::vector<uint8_t>& memory, size_t at) {
+  uint32_t word = 0;
+  std::memcpy(&word, &memory[at], sizeof word);
+  return word;
+}
+
 TEST(LoadImage, BindsEveryImportOfTheRealImageToADistinctStub) {
   ImageLoad load = LoadImage(DeviceImage());
   ASSERT_TRUE(load.image) << load.refusal;
   EXPECT_EQ(load.image->image_base, 0x00010000u);
-  ASSERT_FALSE(BindImports(*load.image, SimulatedCoredll::ExportAddress));
+  ASSERT_FALSE(BindImports(*load.image, ArmCoredll));
   std::vector<uint32_t> bound;
   for (const ImageImport& import : load.image->imports) {
-    uint32_t slot = 0;
-    std::memcpy(&slot, &load.image->memory[import.slot_rva], sizeof slot);
+    const uint32_t slot = Word(load.image->memory, import.slot_rva);
     EXPECT_EQ(slot, SimulatedCoredll::ExportAddress(import.name)) << import.name;
     bound.push_back(slot);
   }
@@ -57,19 +67,43 @@ TEST(LoadImage, SurvivesRandomDamage) {
     }
     ImageLoad load = LoadImage(damaged);
     EXPECT_EQ(load.image.has_value(), load.refusal.empty());
-    if (load.image) BindImports(*load.image, SimulatedCoredll::ExportAddress);
+    if (load.image) BindImports(*load.image, ArmCoredll);
   }
 }
 
 TEST(BindImports, NamesTheImportCoredllLacks) {
   ImageLoad load = LoadImage(DeviceImage());
   ASSERT_TRUE(load.image);
-  const auto resolve = [](std::string_view name) -> std::optional<uint32_t> {
-    if (name == "Sleep") return std::nullopt;
-    return SimulatedCoredll::ExportAddress(name);
+  const auto resolve = [](const ImageImport& import) -> std::optional<uint32_t> {
+    if (import.name == "Sleep") return std::nullopt;
+    return ArmCoredll(import);
   };
   EXPECT_EQ(BindImports(*load.image, resolve),
-            "imports COREDLL.dll!Sleep, which COREDLL does not provide");
+            "ERROR_BAD_EXE_FORMAT: imports COREDLL.dll!Sleep, which COREDLL does not export");
+}
+
+// The loader's record of each section sits right after the writable
+// section's data, where the program must never write.
+TEST(LoadImage, KeepsTheLoaderTableAfterTheWritableSectionsData) {
+  const ImageLoad load = LoadImage(DeviceImage());
+  ASSERT_TRUE(load.image);
+  const auto& regions = load.image->regions;
+  const auto data_at = std::find_if(regions.begin(), regions.end(), [](const ImageRegion& region) {
+    return region.name == ".data";
+  });
+  ASSERT_NE(data_at, regions.end());
+  const ImageRegion& data = *data_at;
+  const LoaderTable& table = load.image->loader_table;
+  const auto sections = static_cast<uint32_t>(regions.size() - 1);  // all but the headers
+  EXPECT_EQ(table.size, sections * kLoaderRecordSize);
+  EXPECT_GT(table.rva, data.rva);
+  EXPECT_EQ(table.rva % 4, 0u);
+  // The record of .data itself: its size, its RVA, then its address.
+  const size_t record =
+      table.rva + static_cast<size_t>(data_at - regions.begin() - 1) * kLoaderRecordSize;
+  EXPECT_EQ(Word(load.image->memory, record + 4), data.rva);
+  EXPECT_EQ(Word(load.image->memory, record + 8), load.image->image_base + data.rva);
+  EXPECT_EQ(table.rva, data.rva + ((Word(load.image->memory, record) + 3) & ~3u));
 }
 
 }  // namespace

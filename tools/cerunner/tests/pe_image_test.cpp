@@ -53,7 +53,7 @@ std::vector<uint8_t> ImageSharingOneImportList(uint32_t descriptors, uint32_t li
   Put16(file, header + 18, 0x0102);
   Put16(file, optional, 0x010B);
   Put32(file, optional + 16, kCodeRva);
-  Put32(file, optional + 28, kProgramBase);
+  Put32(file, optional + 28, kLowestProgramBase);
   Put32(file, optional + 32, kPageSize);
   Put32(file, optional + 36, kFileAlignment);
   Put16(file, optional + 48, 5);
@@ -90,7 +90,7 @@ TEST(LoadImage, TakesAnImportListWithinTheLimit) {
 TEST(LoadImage, RefusesImportListsThatAddUpBeyondTheLimit) {
   const ImageLoad load = LoadImage(ImageSharingOneImportList(20000, 4095));
   EXPECT_FALSE(load.image);
-  EXPECT_EQ(load.refusal, "more than 4096 imports");
+  EXPECT_EQ(load.refusal, "ERROR_BAD_EXE_FORMAT: more than 4096 imports");
 }
 
 }  // namespace

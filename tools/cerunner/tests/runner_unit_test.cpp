@@ -44,10 +44,10 @@ std::string ErrorOf(const ParsedOptions& parsed) {
 }
 
 TEST(ParseOptions, SetsUpThePhone) {
-  const ParsedOptions parsed =
-      Parse({"--phone-library=absent", "--no-getter", "--no-setter", "--mode=-1",
-             "--playable=\\a.wav", "--playable=\\b.wav", "--cmdline=\"x y\"",
-             "--module-path=\\K.exe", "--budget=5", "img.exe"});
+  const ParsedOptions parsed = Parse({"--phone-library=absent", "--no-getter", "--no-setter",
+                                      "--mode=-1", "--playable=\\a.wav", "--playable=\\b.wav",
+                                      "--cmdline=\"x y\"", "--module-path=\\K.exe", "--budget=5",
+                                      "--os-version=5.1", "--thumb-libraries", "img.exe"});
   const auto& options = std::get<RunnerOptions>(parsed);
   EXPECT_EQ(options.image_path, "img.exe");
   EXPECT_FALSE(options.phone.library_present);
@@ -58,6 +58,8 @@ TEST(ParseOptions, SetsUpThePhone) {
   EXPECT_EQ(options.phone.command_line, u"\"x y\"");
   EXPECT_EQ(options.phone.module_path, u"\\K.exe");
   EXPECT_EQ(options.phone.instruction_budget, 5u);
+  EXPECT_EQ(options.phone.os_version.minor, 1u);
+  EXPECT_TRUE(options.phone.thumb_libraries);
 }
 
 TEST(ParseOptions, RefusesBadValuesWithTheOptionNamed) {
@@ -69,6 +71,7 @@ TEST(ParseOptions, RefusesBadValuesWithTheOptionNamed) {
   EXPECT_EQ(ErrorOf(Parse({"--phone-library=maybe", "i"})),
             "--phone-library: must be present or absent");
   EXPECT_EQ(ErrorOf(Parse({"--cmdline=\xFF", "i"})), "--cmdline: is not valid UTF-8");
+  EXPECT_EQ(ErrorOf(Parse({"--os-version=5.0", "i"})), "--os-version: must be 5.1 or 5.2");
   EXPECT_EQ(ErrorOf(Parse({"--cmdline=" + std::string(32768, 'a'), "i"})),
             "--cmdline: is longer than 32767 UTF-16 units");
   // Counted in UTF-16 units, not bytes: 32767 three-byte characters fit.

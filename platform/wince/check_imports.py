@@ -1,0 +1,60 @@
+#!/usr/bin/python3
+"""Fails unless every import of a device image is a COREDLL.dll export listed
+in the given table (lines "Name<TAB>ordinal", '#' comments). The phone's
+loader binds all imports when it creates the process; one that COREDLL lacks
+stops the program before it runs, so such an image must never be written.
+Usage: check_imports.py coredll_exports.tsv Kestrum.exe"""
+
+import sys
+
+import pefile
+
+
+def read_table(path):
+    names, ordinals = set(), set()
+    with open(path, encoding="ascii") as table:
+        for number, line in enumerate(table, 1):
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            fields = line.split("\t")
+            if len(fields) != 2 or not fields[0] or not fields[1].isdigit():
+                raise ValueError(f"{path}:{number}: expected 'Name<TAB>ordinal'")
+            names.add(fields[0])
+            ordinals.add(int(fields[1]))
+    return names, ordinals
+
+
+def refusals(image, names, ordinals):
+    pe = pefile.PE(image, fast_load=True)
+    pe.parse_data_directories(
+        directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+    for library in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        dll = library.dll.decode("ascii", "replace")
+        if dll.lower() not in ("coredll.dll", "coredll"):
+            yield f"imports from {dll}: only COREDLL.dll is bound when the process starts"
+            continue
+        for imported in library.imports:
+            if imported.import_by_ordinal:
+                if imported.ordinal not in ordinals:
+                    yield f"imports COREDLL.dll ordinal {imported.ordinal}, which is not in the table"
+            elif imported.name is None or imported.name.decode("ascii", "replace") not in names:
+                name = "?" if imported.name is None else imported.name.decode("ascii", "replace")
+                yield f"imports COREDLL.dll!{name}, which is not in the table"
+
+
+def main(argv):
+    if len(argv) != 3:
+        sys.exit(__doc__)
+    try:
+        names, ordinals = read_table(argv[1])
+        problems = list(refusals(argv[2], names, ordinals))
+    except (OSError, ValueError, pefile.PEFormatError) as error:
+        problems = [str(error)]
+    for problem in problems:
+        print(f"{argv[2]}: {problem}", file=sys.stderr)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

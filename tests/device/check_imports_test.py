@@ -1,0 +1,77 @@
+#!/usr/bin/python3
+"""The build's import check must refuse what the phone's loader would: copies
+of the real image are patched to import exit, an unknown ordinal, or from
+another library, and each refusal must name the import.
+Usage: check_imports_test.py check_imports.py coredll_exports.tsv Kestrum.exe"""
+
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import pefile
+
+CHECKER = TABLE = IMAGE = None
+
+
+def patched(edit):
+    """A copy of the image with edit(pe, data) applied to its bytes."""
+    pe = pefile.PE(IMAGE)
+    data = bytearray(pe.__data__)
+    edit(pe, data)
+    handle, path = tempfile.mkstemp(suffix=".exe")
+    with os.fdopen(handle, "wb") as out:
+        out.write(data)
+    return path
+
+
+def check(path):
+    result = subprocess.run([sys.executable, CHECKER, TABLE, path], capture_output=True,
+                            text=True, timeout=60)
+    return result.returncode, result.stderr
+
+
+class ImportCheck(unittest.TestCase):
+    def refusal(self, edit):
+        path = patched(edit)
+        try:
+            return check(path)
+        finally:
+            os.remove(path)
+
+    def test_accepts_the_built_image(self):
+        self.assertEqual(check(IMAGE), (0, ""))
+
+    def test_refuses_each_import_coredll_lacks_by_name(self):
+        def import_exit(pe, data):
+            sleep = next(i for i in pe.DIRECTORY_ENTRY_IMPORT[0].imports if i.name == b"Sleep")
+            offset = pe.get_offset_from_rva(sleep.hint_name_table_rva + 2)
+            data[offset:offset + 5] = b"exit\0"
+        status, message = self.refusal(import_exit)
+        self.assertEqual(status, 1)
+        self.assertIn("imports COREDLL.dll!exit, which is not in the table", message)
+
+    def test_refuses_an_unlisted_ordinal_and_another_library(self):
+        def ordinal_5(pe, data):
+            descriptor = pe.DIRECTORY_ENTRY_IMPORT[0].struct
+            offset = pe.get_offset_from_rva(descriptor.OriginalFirstThunk)
+            data[offset:offset + 4] = struct.pack("<I", 0x80000005)
+
+        def other_library(pe, data):
+            offset = pe.get_offset_from_rva(pe.DIRECTORY_ENTRY_IMPORT[0].struct.Name)
+            data[offset:offset + 11] = b"AYGSHELL.dl"
+        for edit, message in ((ordinal_5, "ordinal 5, which is not in the table"),
+                              (other_library, "imports from AYGSHELL.dl")):
+            with self.subTest(message=message):
+                status, stderr = self.refusal(edit)
+                self.assertEqual(status, 1)
+                self.assertIn(message, stderr)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    CHECKER, TABLE, IMAGE = sys.argv[1:]
+    unittest.main(argv=sys.argv[:1], verbosity=1)
