@@ -2,15 +2,18 @@
 """Speed and size figures of one build, side by side, as Markdown tables.
 
 Usage: benchmarks/figures.py [BUILD_DIR] [RUNS_PER_DIRECTION]
-(defaults: build/host and 15). Needs the host program, the device image and
-the runner of that build; run with /usr/bin/python3 (it reads the image with
-pefile).
+(defaults: build/host and 15). Needs the host program, the device images and
+the runner of that build, and a C compiler (/usr/bin/cc) for the bare
+process; run with /usr/bin/python3 (it reads the images with pefile).
 
-- host: wall time of toggle runs against their fixed waits, and how much
-  longer than asked each wait took by the program's own trace;
-- device image: file size and its sections;
+- host: wall time of toggle runs against a bare process that only does the
+  same fixed waits, pair by pair; the time from process start to the first
+  confirmation; where the time beyond the waits goes; how much longer than
+  asked each wait took by the program's own trace;
+- device images: file size and sections of each image the build made;
 - runner: instructions, stack high-water and virtual time per device scenario.
 """
+import glob
 import os
 import re
 import statistics
@@ -27,15 +30,75 @@ SUMMARY_FIELD = re.compile(r"(\w+)=(\S+)")
 
 
 def host_figures(program, runs):
-    times, errors = host_toggle_time.measure(program, runs)
-    print(f"## Host toggle runs ({runs} per direction)\n")
-    print("| direction | fixed waits ms | wall ms median | min | max | ratio median | ratio max |")
-    print("|---|---:|---:|---:|---:|---:|---:|")
-    for direction, samples in times.items():
+    toggles, bares, linked_starts = host_toggle_time.measure(program, runs)
+    print(f"## Host toggle runs ({runs} per direction, each paired with a bare run)\n")
+    print("| direction | fixed waits ms | wall ms median | min | max | bare wall ms median | "
+          "min | max | ratio pair by pair median | min | max |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for direction, runs_of in toggles.items():
+        walls = [run.wall_ms for run in runs_of]
+        bare_walls = [run.wall_ms for run in bares[direction]]
+        ratios = [wall / bare for wall, bare in zip(walls, bare_walls)]
+        print(f"| {direction} | {host_toggle_time.NOMINAL_MS[direction]} | "
+              "%.1f | %.1f | %.1f | " % host_toggle_time.spread(walls) +
+              "%.1f | %.1f | %.1f | " % host_toggle_time.spread(bare_walls) +
+              "%.4f | %.4f | %.4f |" % host_toggle_time.spread(ratios))
+    first_confirmation_figures(toggles)
+    phase_figures(toggles)
+    bare_figures(bares, linked_starts)
+    sleep_figures(toggles)
+
+
+def first_confirmation_figures(toggles):
+    print("\nFrom process start to the first confirmation (the started sound when "
+          "leaving, the vibrator's first \"on\" when entering), as its trace line "
+          "arrived:\n")
+    print("| direction | first confirmation | ms median | min | max |")
+    print("|---|---|---:|---:|---:|")
+    for direction, runs_of in toggles.items():
+        what = "PlaySoundW -> 1" if direction == "leaving" else "vibrator on"
+        first = [run.first(host_toggle_time.CONFIRMATION) for run in runs_of]
+        print(f"| {direction} | {what} | " + "%.2f | %.2f | %.2f |" % host_toggle_time.spread(first))
+
+
+def phase_figures(toggles):
+    print("\nWhere a run's time goes: median ms of each stretch between trace lines as "
+          "they arrived, and of the whole run beyond its fixed waits:\n")
+    print("| direction | " + " | ".join(host_toggle_time.PHASES) + " | over the waits |")
+    print("|---|" + "---:|" * (len(host_toggle_time.PHASES) + 1))
+    for direction, runs_of in toggles.items():
         nominal = host_toggle_time.NOMINAL_MS[direction]
-        median = statistics.median(samples)
-        print(f"| {direction} | {nominal} | {median:.1f} | {min(samples):.1f} | "
-              f"{max(samples):.1f} | {median / nominal:.3f} | {max(samples) / nominal:.3f} |")
+        stretches = zip(*(host_toggle_time.phases(run) for run in runs_of))
+        medians = [statistics.median(values) for values in stretches]
+        over = statistics.median(run.wall_ms - nominal for run in runs_of)
+        print(f"| {direction} | " + " | ".join(f"{value:.2f}" for value in medians) +
+              f" | {over:.2f} |")
+
+
+def bare_figures(bares, linked_starts):
+    print("\nThe bare process, median ms: from start to its first line, and its whole run "
+          "beyond its waits:\n")
+    print("| direction | bare start to first line | bare over the waits |")
+    print("|---|---:|---:|")
+    for direction, runs_of in bares.items():
+        nominal = host_toggle_time.NOMINAL_MS[direction]
+        start = statistics.median(run.lines[0][0] for run in runs_of)
+        over = statistics.median(run.wall_ms - nominal for run in runs_of)
+        print(f"| {direction} | {start:.2f} | {over:.2f} |")
+    print("\nThe bare process linked to the libraries the program loads, otherwise the same, "
+          "without waits: median ms from start to its first line:\n")
+    print("| linked to | libraries | start to first line |")
+    print("|---|---|---:|")
+    for name, starts in linked_starts.items():
+        libraries = ", ".join(f"lib{library}" for library in host_toggle_time.LINKED_BARES[name])
+        print(f"| {name} | {libraries} | {statistics.median(starts):.2f} |")
+
+
+def sleep_figures(toggles):
+    errors = {}
+    for run in (run for runs_of in toggles.values() for run in runs_of):
+        for asked, error in host_toggle_time.wait_errors(run.lines):
+            errors.setdefault(asked, []).append(error)
     print("\nEach wait against what was asked, in whole trace milliseconds:\n")
     print("| Sleep asked ms | waits | over asked median | min | max |")
     print("|---:|---:|---:|---:|---:|")
@@ -44,9 +107,15 @@ def host_figures(program, runs):
               f"{max(samples)} |")
 
 
-def image_figures(image):
+def device_images(build):
+    """The device images of the build: one folder for each OS version."""
+    return sorted(glob.glob(os.path.join(build, "phone", "*", "Kestrum.exe")))
+
+
+def image_figures(build, image):
     pe = pefile.PE(image)
-    print(f"\n## Device image {os.path.basename(image)}: {os.path.getsize(image)} bytes\n")
+    name = os.path.relpath(image, build)
+    print(f"\n## Device image {name}: {os.path.getsize(image)} bytes\n")
     print("| part | bytes in memory | bytes in file |")
     print("|---|---:|---:|")
     headers = pe.OPTIONAL_HEADER.SizeOfHeaders
@@ -77,7 +146,8 @@ def main(argv):
     build = os.path.abspath(argv[1] if len(argv) > 1 else os.path.join(REPOSITORY, "build/host"))
     runs = int(argv[2]) if len(argv) > 2 else 15
     host_figures(os.path.join(build, "platform", "host", "kestrum"), runs)
-    image_figures(os.path.join(build, "platform", "wince", "Kestrum.exe"))
+    for image in device_images(build):
+        image_figures(build, image)
     runner_figures(build)
 
 

@@ -9,9 +9,11 @@ set(_objects)
 foreach(source IN LISTS KESTRUM_PROGRAM_SOURCES)
   file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${source})
   set(object ${CMAKE_BINARY_DIR}/freestanding/${rel}.o)
+  # Ninja makes an output's folder, Make does not.
+  get_filename_component(object_dir ${object} DIRECTORY)
   add_custom_command(
     OUTPUT ${object}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/freestanding
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${object_dir}
     COMMAND ${KESTRUM_DEVICE_CXX} ${KESTRUM_DEVICE_CXX_FLAGS} -I${CMAKE_SOURCE_DIR} -c ${source} -o ${object}
     DEPENDS ${source}
     IMPLICIT_DEPENDS CXX ${source}

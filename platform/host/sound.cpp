@@ -1,6 +1,12 @@
-// PlaySoundW with SND_FILENAME | SND_ASYNC: the file is checked here, then
-// aplay plays it in its own session so the sound outlives the program. No
-// shell ever sees the path.
+// PlaySoundW with SND_FILENAME | SND_ASYNC. The phone's PlaySoundW returns
+// FALSE when it cannot play (the Windows CE PlaySound reference: TRUE on
+// success, FALSE on failure), and the program then beeps instead. So the
+// call succeeds here only when the file is a playable WAV and the default
+// ALSA output opens now; then ALSA's own player, aplay, plays it in its own
+// session so the sound outlives the program. aplay rather than a playback
+// loop of our own: it is the maintained player and handles every PCM layout.
+// No shell and no PATH search ever see the path or pick the player.
+#include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -57,6 +63,29 @@ bool IsPlayableWav(const std::string& path) {
   return playable;
 }
 
+// Debian's alsa-utils puts it here; an absent player fails the call.
+constexpr const char* kPlayer = "/usr/bin/aplay";
+
+// ALSA reports through this handler; its own default prints to stderr,
+// where only the trace may go.
+// NOLINTNEXTLINE(cert-dcl50-cpp): ALSA's handler type is C-variadic.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// Opens the output the player will use. Non-blocking, so a busy device
+// answers at once instead of holding up the vibration. The player opens it
+// again a moment later; should it fail then, the sound is lost silently, as
+// an asynchronous sound on the phone is once PlaySoundW has returned.
+bool CanOpenDefaultOutput() {
+  snd_lib_error_set_handler(IgnoreAlsaError);
+  snd_pcm_t* output = nullptr;
+  const bool opened =
+      snd_pcm_open(&output, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) == 0;
+  if (opened) snd_pcm_close(output);
+  snd_config_update_free_global();  // the parsed configuration is not needed again
+  snd_lib_error_set_handler(nullptr);
+  return opened;
+}
+
 class SpawnSetup {
  public:
   SpawnSetup() {
@@ -84,6 +113,8 @@ class SpawnSetup {
            posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) ==
                0 &&
            posix_spawn_file_actions_addopen(&actions_, STDOUT_FILENO, "/dev/null", O_WRONLY, 0) ==
+               0 &&
+           posix_spawn_file_actions_addopen(&actions_, STDERR_FILENO, "/dev/null", O_WRONLY, 0) ==
                0;
   }
 
@@ -96,22 +127,25 @@ class SpawnSetup {
 };
 
 // The player is not waited for: the pass ends within a second and the
-// player, reparented then, is reaped by the system.
+// player, reparented then, is reaped by the system. -N: a device taken in
+// the meantime ends the player instead of leaving it waiting for it.
 bool StartPlayer(const std::string& path) {
   SpawnSetup setup;
   if (!setup.Prepare()) return false;
-  std::string program = "aplay";
+  std::string program = kPlayer;
   std::string quiet = "-q";
+  std::string nonblocking = "-N";
   std::string end_of_options = "--";
   std::string file = path;
-  char* arguments[] = {program.data(), quiet.data(), end_of_options.data(), file.data(), nullptr};
+  char* arguments[] = {program.data(),        quiet.data(), nonblocking.data(),
+                       end_of_options.data(), file.data(),  nullptr};
   pid_t player = 0;
-  return posix_spawnp(&player, "aplay", setup.Actions(), setup.Attributes(), arguments, environ) ==
+  return posix_spawn(&player, kPlayer, setup.Actions(), setup.Attributes(), arguments, environ) ==
          0;
 }
 
 bool PlayFile(const std::optional<std::string>& path) {
-  return path && IsPlayableWav(*path) && StartPlayer(*path);
+  return path && IsPlayableWav(*path) && CanOpenDefaultOutput() && StartPlayer(*path);
 }
 
 }  // namespace

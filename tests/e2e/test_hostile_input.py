@@ -266,6 +266,9 @@ class Interrupted(Sandbox):
         # A kill between creating the new file and renaming it may leave
         # that file behind, never a partial manner-mode.
         self.assertTrue(all(name.startswith(".manner-mode.") for name in leftovers), leftovers)
+        # The next whole run clears them.
+        self.assertEqual(self.run_program().status, 0)
+        self.assertEqual(os.listdir(folder), ["manner-mode"])
 
 
 class Unattended(Sandbox):

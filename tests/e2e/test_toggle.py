@@ -124,13 +124,36 @@ class LeaveSound(Sandbox):
                          [f" path={quoted} flags=0x00020001 -> 1"])
         self.assert_played(samples)
 
-    def test_player_that_cannot_start_means_a_beep(self):
+    def test_no_sound_output_means_a_beep_and_nothing_but_the_trace(self):
         path = os.path.join(self.folder, "leave.wav")
         self.make_wav(path)
-        run = self.run_program(path, env=dict(self.env, PATH=os.path.join(self.folder, "empty")))
+        with open(self.alsa_config, "w") as config:
+            config.write('pcm.!default { type hw card "kestrum_absent" }\n')
+        run = self.run_program(path)
         self.assertEqual(run.status, 0, run.stderr)
-        self.assertTrue(run.named("PlaySoundW")[0].rest.endswith("-> 0"))
+        self.assertEqual([c.rest for c in run.named("PlaySoundW")],
+                         [f' path="{path}" flags=0x00020001 -> 0'])
         self.assertEqual(len(run.named("MessageBeep")), 1)
+        # The bell rings on a line of its own; the sound library says nothing.
+        stray = [line for line in run.stderr.split(b"\n")
+                 if line and not line.startswith(b"@") and line != b"\a"]
+        self.assertEqual(stray, [])
+
+    def test_player_is_not_looked_up_in_path(self):
+        decoys = os.path.join(self.folder, "bin")
+        os.mkdir(decoys)
+        marker = os.path.join(self.folder, "decoy-ran")
+        decoy = os.path.join(decoys, "aplay")
+        with open(decoy, "w") as script:
+            script.write(f"#!/bin/sh\n: > '{marker}'\n")
+        os.chmod(decoy, 0o755)
+        path = os.path.join(self.folder, "leave.wav")
+        samples = self.make_wav(path)
+        run = self.run_program(path, env=dict(self.env, PATH=decoys))
+        self.assertTrue(run.named("PlaySoundW")[0].rest.endswith("-> 1"), run.stderr)
+        self.assertEqual(run.named("MessageBeep"), [])
+        self.assert_played(samples)
+        self.assertFalse(os.path.exists(marker))
 
     def test_file_that_is_not_a_wav_beeps(self):
         path = os.path.join(self.folder, "notes.wav")

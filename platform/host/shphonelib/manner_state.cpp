@@ -1,13 +1,17 @@
 #include "platform/host/shphonelib/manner_state.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "platform/host/trace.h"
 
@@ -15,6 +19,10 @@ namespace kestrum {
 namespace {
 
 constexpr const char* kFileName = "manner-mode";
+// A new value is written to a temporary file, named as mkostemp makes it from
+// this prefix and six letters or digits, and then renamed over the file.
+constexpr std::string_view kTemporaryPrefix = ".manner-mode.";
+constexpr std::size_t kTemporaryRandomLength = 6;
 // "-2147483648\n" is the longest valid content.
 constexpr std::size_t kMaxContent = 12;
 
@@ -46,18 +54,54 @@ bool WriteAll(int descriptor, std::string_view bytes) {
   return true;
 }
 
-// Makes the rename itself durable; a folder that cannot be synced still
-// holds the new value, so this is best effort.
-void SyncFolder(const std::string& folder) {
-  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) return;
-  fsync(descriptor);
-  close(descriptor);
+bool IsTemporaryName(std::string_view name) {
+  if (name.size() != kTemporaryPrefix.size() + kTemporaryRandomLength ||
+      name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix) {
+    return false;
+  }
+  return std::all_of(name.begin() + kTemporaryPrefix.size(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+}
+
+// Removes regular files with exactly our temporary name: what writers killed
+// between writing and renaming left. Links and folders of that name, and
+// everything else, stay.
+void RemoveLeftTemporaries(int folder) {
+  const int listing = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* entries = listing < 0 ? nullptr : fdopendir(listing);
+  if (entries == nullptr) {
+    if (listing >= 0) close(listing);
+    return;
+  }
+  while (const dirent* entry = readdir(entries)) {
+    struct stat status {};
+    if (IsTemporaryName(entry->d_name) &&
+        fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(status.st_mode)) {
+      unlinkat(folder, entry->d_name, 0);
+    }
+  }
+  closedir(entries);
+}
+
+// A writer holds the folder's lock shared from creating its temporary file
+// to renaming it. Only a writer that gets the lock exclusively, so that no
+// other is between those steps, cleans up. The wait is bounded: only a
+// cleanup holds it exclusively, for a moment; past that the write goes on
+// unlocked and, should its file be taken, its rename fails and is reported.
+void LockForWriting(int folder) {
+  if (flock(folder, LOCK_EX | LOCK_NB) == 0) RemoveLeftTemporaries(folder);
+  const timespec pause{0, 1000000};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (flock(folder, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
+    nanosleep(&pause, nullptr);
+  }
 }
 
 // Returns 0 or the errno of the first step that failed.
-int ReplaceFile(const std::string& folder, std::string_view content) {
-  std::string temporary = folder + "/.manner-mode.XXXXXX";
+int WriteAndRename(const std::string& folder, std::string_view content) {
+  std::string temporary = folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
   const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
   if (descriptor < 0) return errno;
   bool done = WriteAll(descriptor, content) && fsync(descriptor) == 0;
@@ -74,8 +118,20 @@ int ReplaceFile(const std::string& folder, std::string_view content) {
     unlink(temporary.c_str());
     return error == 0 ? EIO : error;
   }
-  SyncFolder(folder);
   return 0;
+}
+
+// The folder is opened for its lock and to sync the rename; a folder that
+// cannot be opened still takes the new value, without either.
+int ReplaceFile(const std::string& folder, std::string_view content) {
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor >= 0) LockForWriting(descriptor);
+  const int error = WriteAndRename(folder, content);
+  if (descriptor >= 0) {
+    if (error == 0) fsync(descriptor);  // makes the rename itself durable
+    close(descriptor);                  // and releases the lock
+  }
+  return error;
 }
 
 // Reads at most one byte past kMaxContent: enough to tell a too-long file.

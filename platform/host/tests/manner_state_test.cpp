@@ -1,8 +1,10 @@
 #include "platform/host/shphonelib/manner_state.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,6 +54,11 @@ class MannerStateTest : public ::testing::Test {
     }
     closedir(dir);
     return count;
+  }
+
+  bool Exists(const std::string& name) const {
+    struct stat status {};
+    return lstat((folder_ + "/" + name).c_str(), &status) == 0;
   }
 
   std::string root_;
@@ -145,7 +152,49 @@ TEST_F(MannerStateTest, FailedWriteIsReportedAndLeavesNoTemporaryFile) {
   EXPECT_NE(capture.Text().find("cannot store manner mode"), std::string::npos);
 }
 
-// A writer killed at random moments must always leave a whole value behind.
+// Only regular files named exactly as mkostemp names ours are left-overs.
+TEST_F(MannerStateTest, NextWriteRemovesLeftTemporariesAndNothingElse) {
+  ASSERT_TRUE(StoreMannerMode(folder_, 0));
+  const std::string outside = root_ + "/outside";
+  std::ofstream(outside) << "keep";
+  for (const char* name : {".manner-mode.Ab3xY9", ".manner-mode.000000"}) {
+    std::ofstream(folder_ + "/" + name) << "1\n";
+  }
+  const std::vector<std::string> others = {
+      ".manner-mode.abcde", ".manner-mode.abcdefg", ".manner-mode.ab-def", ".manner-mode.ab.def",
+      "manner-mode.abcdef", ".manner-mode.",        ".manner-modeXabcdef", "notes.txt"};
+  for (const std::string& name : others) std::ofstream(folder_ + "/" + name) << "x";
+  ASSERT_EQ(mkdir((folder_ + "/.manner-mode.folder").c_str(), 0700), 0);
+  ASSERT_EQ(symlink(outside.c_str(), (folder_ + "/.manner-mode.linked").c_str()), 0);
+
+  ASSERT_TRUE(StoreMannerMode(folder_, 1));
+  EXPECT_FALSE(Exists(".manner-mode.Ab3xY9"));
+  EXPECT_FALSE(Exists(".manner-mode.000000"));
+  for (const std::string& name : others) EXPECT_TRUE(Exists(name)) << name;
+  EXPECT_TRUE(Exists(".manner-mode.folder"));
+  EXPECT_TRUE(Exists(".manner-mode.linked"));
+  std::ifstream kept(outside);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+  EXPECT_EQ(ReadFile(), "1\n");
+}
+
+// A writer between creating its file and renaming it holds the folder's lock
+// shared; its file is not a left-over.
+TEST_F(MannerStateTest, TemporaryOfAWriterStillAtWorkIsKept) {
+  ASSERT_TRUE(StoreMannerMode(folder_, 0));
+  std::ofstream(folder_ + "/.manner-mode.busy01") << "1\n";
+  const int writer = open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(flock(writer, LOCK_SH), 0);
+  ASSERT_TRUE(StoreMannerMode(folder_, 1));
+  EXPECT_TRUE(Exists(".manner-mode.busy01"));
+  close(writer);
+  ASSERT_TRUE(StoreMannerMode(folder_, 0));
+  EXPECT_FALSE(Exists(".manner-mode.busy01"));
+  EXPECT_EQ(EntriesInFolder(), 1);
+}
+
+// A writer killed at random moments must always leave a whole value behind,
+// and the next write clears what the kills left.
 TEST_F(MannerStateTest, KilledWriterLeavesOldOrNewValue) {
   ASSERT_TRUE(StoreMannerMode(folder_, 0));
   std::mt19937 random(11);
@@ -163,6 +212,8 @@ TEST_F(MannerStateTest, KilledWriterLeavesOldOrNewValue) {
     ASSERT_TRUE(content == "0\n" || content == "1\n")
         << "round " << round << ": '" << content << "'";
   }
+  ASSERT_TRUE(StoreMannerMode(folder_, 1));
+  EXPECT_EQ(EntriesInFolder(), 1);
 }
 
 }  // namespace
