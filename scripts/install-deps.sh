@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Debian 12 packages that the builds and tests need; a no-op when all are there.
+# Usage: install-deps.sh [device]   (device: only what the phones' files need)
 set -euo pipefail
-packages=(
-  cmake ninja-build g++ clang-14 lld-14 llvm-14 libclang-rt-14-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libasound2-dev alsa-utils
-  libunicorn-dev python3-pefile
-  clang-format clang-tidy cppcheck valgrind
-)
+device=(cmake ninja-build clang-14 lld-14 llvm-14 python3-pefile gcab icoutils)
+packages=("${device[@]}")
+if [ "${1:-}" != device ]; then
+  packages+=(
+    g++ libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libasound2-dev alsa-utils
+    libunicorn-dev cabextract
+    clang-format clang-tidy cppcheck valgrind
+  )
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
