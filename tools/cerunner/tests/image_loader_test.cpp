@@ -82,29 +82,5 @@ TEST(BindImports, NamesTheImportCoredllLacks) {
             "ERROR_BAD_EXE_FORMAT: imports COREDLL.dll!Sleep, which COREDLL does not export");
 }
 
-// The loader's record of each section sits right after the writable
-// section's data, where the program must never write.
-TEST(LoadImage, KeepsTheLoaderTableAfterTheWritableSectionsData) {
-  const ImageLoad load = LoadImage(DeviceImage());
-  ASSERT_TRUE(load.image);
-  const auto& regions = load.image->regions;
-  const auto data_at = std::find_if(regions.begin(), regions.end(), [](const ImageRegion& region) {
-    return region.name == ".data";
-  });
-  ASSERT_NE(data_at, regions.end());
-  const ImageRegion& data = *data_at;
-  const LoaderTable& table = load.image->loader_table;
-  const auto sections = static_cast<uint32_t>(regions.size() - 1);  // all but the headers
-  EXPECT_EQ(table.size, sections * kLoaderRecordSize);
-  EXPECT_GT(table.rva, data.rva);
-  EXPECT_EQ(table.rva % 4, 0u);
-  // The record of .data itself: its size, its RVA, then its address.
-  const size_t record =
-      table.rva + static_cast<size_t>(data_at - regions.begin() - 1) * kLoaderRecordSize;
-  EXPECT_EQ(Word(load.image->memory, record + 4), data.rva);
-  EXPECT_EQ(Word(load.image->memory, record + 8), load.image->image_base + data.rva);
-  EXPECT_EQ(table.rva, data.rva + ((Word(load.image->memory, record) + 3) & ~3u));
-}
-
 }  // namespace
 }  // namespace cerunner
