@@ -35,10 +35,8 @@ def host_figures(program, runs):
     print("| direction | fixed waits ms | wall ms median | min | max | bare wall ms median | "
           "min | max | ratio pair by pair median | min | max |")
     print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
-    for direction, runs_of in toggles.items():
-        walls = [run.wall_ms for run in runs_of]
-        bare_walls = [run.wall_ms for run in bares[direction]]
-        ratios = [wall / bare for wall, bare in zip(walls, bare_walls)]
+    for direction in toggles:
+        walls, bare_walls, ratios = host_toggle_time.paired(toggles, bares, direction)
         print(f"| {direction} | {host_toggle_time.NOMINAL_MS[direction]} | "
               "%.1f | %.1f | %.1f | " % host_toggle_time.spread(walls) +
               "%.1f | %.1f | %.1f | " % host_toggle_time.spread(bare_walls) +

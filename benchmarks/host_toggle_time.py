@@ -23,8 +23,8 @@ import time
 import wave
 from dataclasses import dataclass
 
-NOMINAL_MS = {"entering": 500, "leaving": 750}
 WAITS_MS = {"entering": [500], "leaving": [100, 150] * 3}
+NOMINAL_MS = {direction: sum(waits) for direction, waits in WAITS_MS.items()}
 TRACE_TIME = re.compile(rb"^@(\d+) ")
 SLEEP = re.compile(rb"^@(\d+) Sleep ms=(\d+)")
 SET_MODE = re.compile(rb"^@\d+ SetMannerMode ")
@@ -170,14 +170,19 @@ def spread(samples):
     return statistics.median(samples), min(samples), max(samples)
 
 
+def paired(toggles, bares, direction):
+    """The direction's wall times, its bare runs' and their ratios run by run."""
+    walls = [run.wall_ms for run in toggles[direction]]
+    bare_walls = [run.wall_ms for run in bares[direction]]
+    return walls, bare_walls, [wall / bare for wall, bare in zip(walls, bare_walls)]
+
+
 def main(argv):
     program = argv[1]
     runs = int(argv[2]) if len(argv) > 2 else 10
     toggles, bares, _ = measure(program, runs)
     for direction, runs_of in toggles.items():
-        walls = [run.wall_ms for run in runs_of]
-        bare_walls = [run.wall_ms for run in bares[direction]]
-        ratios = [wall / bare for wall, bare in zip(walls, bare_walls)]
+        walls, bare_walls, ratios = paired(toggles, bares, direction)
         first = [run.first(CONFIRMATION) for run in runs_of]
         print(f"{direction}: {len(walls)} runs; wall ms median/min/max %.1f/%.1f/%.1f; "
               % spread(walls) + "bare %.1f/%.1f/%.1f; " % spread(bare_walls) +

@@ -5,8 +5,6 @@ include(${CMAKE_CURRENT_LIST_DIR}/DeviceFlags.cmake)
 find_program(KESTRUM_LLD NAMES ld.lld-14 ld.lld REQUIRED)
 find_program(KESTRUM_LLVM_OBJCOPY NAMES llvm-objcopy-14 llvm-objcopy REQUIRED)
 find_program(KESTRUM_LLVM_OBJDUMP NAMES llvm-objdump-14 llvm-objdump REQUIRED)
-# Debian's Python modules (pefile) are seen by the system interpreter only.
-find_program(KESTRUM_SYSTEM_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 
 set(KESTRUM_DEVICE_ASM_FLAGS --target=armv5te-none-eabi -marm -mcpu=xscale)
 

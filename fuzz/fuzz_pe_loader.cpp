@@ -25,12 +25,13 @@ void CheckRegions(const LoadedImage& image) {
   }
 }
 
-bool InExecutableRegion(const LoadedImage& image, uint32_t rva) {
-  const auto holds = [rva](const ImageRegion& region) {
-    return rva >= region.rva && rva - region.rva < region.size;
+// Whether bytes [rva, rva + size) lie in one region with all of protection.
+bool InRegionWith(const LoadedImage& image, uint64_t rva, uint64_t size, uint32_t protection) {
+  const auto holds = [rva, size](const ImageRegion& region) {
+    return rva >= region.rva && rva + size <= uint64_t{region.rva} + region.size;
   };
   const auto region = std::find_if(image.regions.begin(), image.regions.end(), holds);
-  return region != image.regions.end() && (region->protection & cerunner::kProtExec) != 0;
+  return region != image.regions.end() && (region->protection & protection) == protection;
 }
 
 void CheckImage(LoadedImage& image) {
@@ -40,7 +41,7 @@ void CheckImage(LoadedImage& image) {
              image.image_base < cerunner::kProgramBaseLimit);
   FUZZ_CHECK(uint64_t{image.image_base} + image.memory.size() <= cerunner::kMaxImageEnd);
   CheckRegions(image);
-  FUZZ_CHECK(InExecutableRegion(image, image.entry_rva));
+  FUZZ_CHECK(InRegionWith(image, image.entry_rva, 1, cerunner::kProtExec));
   FUZZ_CHECK(image.stack_reserve != 0 && image.stack_reserve % cerunner::kPageSize == 0);
   // The stack must not reach down into the phone library's page.
   FUZZ_CHECK(image.stack_reserve <=
@@ -48,12 +49,7 @@ void CheckImage(LoadedImage& image) {
   // The loader's own table lies inside the image, in a writable section.
   const cerunner::LoaderTable& table = image.loader_table;
   FUZZ_CHECK(uint64_t{table.rva} + table.size <= image.memory.size());
-  const auto holds_table = [&table](const ImageRegion& region) {
-    return table.rva >= region.rva && table.rva + table.size <= uint64_t{region.rva} + region.size;
-  };
-  const auto region = std::find_if(image.regions.begin(), image.regions.end(), holds_table);
-  FUZZ_CHECK(table.size == 0 ||
-             (region != image.regions.end() && (region->protection & cerunner::kProtWrite) != 0));
+  FUZZ_CHECK(table.size == 0 || InRegionWith(image, table.rva, table.size, cerunner::kProtWrite));
   for (const cerunner::ImageImport& import : image.imports) {
     FUZZ_CHECK(import.name.empty() == import.ordinal.has_value());
     FUZZ_CHECK(uint64_t{import.slot_rva} + 4 <= image.memory.size());

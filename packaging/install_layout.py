@@ -37,5 +37,6 @@ def parse_os_version(text):
         raise ValueError(f"OS version {text!r} is not MAJOR.MINOR")
     version = (int(major), int(minor))
     if not (1, 0) <= version <= OS_VERSION_MAX:
-        raise ValueError(f"OS version {text} is outside 1.0 .. 6.99")
+        highest = ".".join(map(str, OS_VERSION_MAX))
+        raise ValueError(f"OS version {text} is outside 1.0 .. {highest}")
     return version

@@ -32,18 +32,17 @@ def subsystem_version(image):
 
 
 def stage(directory, image, os_version_min):
-    contents = {
-        layout.SETUP_MEMBER: setup_file(os_version_min),
-        layout.SETUP_XML_MEMBER: setup_xml(os_version_min),
-    }
+    with open(image, "rb") as program:
+        contents = {
+            layout.SETUP_MEMBER: setup_file(os_version_min),
+            layout.PROGRAM_MEMBER: program.read(),
+            layout.SETUP_XML_MEMBER: setup_xml(os_version_min),
+        }
     paths = []
     for member in layout.MEMBERS:
         path = os.path.join(directory, member)
-        if member == layout.PROGRAM_MEMBER:
-            shutil.copyfile(image, path)
-        else:
-            with open(path, "wb") as stream:
-                stream.write(contents[member])
+        with open(path, "wb") as stream:
+            stream.write(contents[member])
         # gcab dates each member from its file's modification time (as UTC).
         os.utime(path, (layout.MEMBER_TIME, layout.MEMBER_TIME))
         paths.append(path)

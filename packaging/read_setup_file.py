@@ -138,7 +138,7 @@ def read_table(setup, name, read_entry):
             read_entry(setup, reader, f"{name} entry {index}")
     except Truncated as error:
         setup.fault(f"{name} table {error}")
-    setup.claim(f"{name} table", start, max(reader.offset, start))
+    setup.claim(f"{name} table", start, reader.offset)
 
 
 def new_id(setup, what, seen, entry_id):

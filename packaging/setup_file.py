@@ -22,31 +22,31 @@ def id_list(*ids):
     return struct.pack(f"<{len(ids)}H", *ids)
 
 
+def with_length(head, payload):
+    """Every entry ends in its payload, after the payload's length."""
+    return head + struct.pack("<H", len(payload)) + payload
+
+
 def strings_table():
     texts = {STRING_IDS["install_dir"]: layout.INSTALL_DIR, STRING_IDS["shortcut"]: layout.SHORTCUT}
-    table = b""
-    for string_id, text in texts.items():
-        table += struct.pack("<HH", string_id, len(ascii_z(text))) + ascii_z(text)
-    return table
+    return b"".join(with_length(id_list(i), ascii_z(text)) for i, text in texts.items())
 
 
 def directories_table():
-    path = id_list(STRING_IDS["install_dir"], 0)
-    return struct.pack("<HH", DIRECTORY_ID, len(path)) + path
+    return with_length(id_list(DIRECTORY_ID), id_list(STRING_IDS["install_dir"], 0))
 
 
 def files_table():
-    name = ascii_z(layout.PROGRAM)
     file_id = layout.PROGRAM_FILE_ID
-    return struct.pack("<HHHIH", file_id, DIRECTORY_ID, file_id, 0, len(name)) + name
+    return with_length(struct.pack("<HHHI", file_id, DIRECTORY_ID, file_id, 0),
+                       ascii_z(layout.PROGRAM))
 
 
 def links_table():
     # No 0 after the name's string ids: the platform's own cabinet tool
     # writes none, although the published description shows one.
-    name = id_list(STRING_IDS["shortcut"])
-    return struct.pack("<6H", LINK_ID, 0, layout.SHORTCUT_DIR_NUMBER, layout.PROGRAM_FILE_ID,
-                       LINK_TO_FILE, len(name)) + name
+    return with_length(id_list(LINK_ID, 0, layout.SHORTCUT_DIR_NUMBER, layout.PROGRAM_FILE_ID,
+                               LINK_TO_FILE), id_list(STRING_IDS["shortcut"]))
 
 
 def place(parts):

@@ -6,24 +6,22 @@ include_guard(GLOBAL)
 
 find_program(KESTRUM_ICOTOOL icotool REQUIRED)
 find_program(KESTRUM_LLVM_RC NAMES llvm-rc-14 llvm-rc REQUIRED)
-find_program(KESTRUM_SYSTEM_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 
 set(KESTRUM_ICON_SIZES 16 22 32 44 64)
-get_filename_component(KESTRUM_RESOURCE_TREE ${CMAKE_CURRENT_LIST_DIR}/../.. ABSOLUTE)
-set(KESTRUM_ICON_SOURCE_DIR ${KESTRUM_RESOURCE_TREE}/packaging/icon)
+set(KESTRUM_ICON_SOURCE_DIR ${CMAKE_SOURCE_DIR}/packaging/icon)
+list(TRANSFORM KESTRUM_ICON_SIZES REPLACE "(.+)" "${KESTRUM_ICON_SOURCE_DIR}/kestrum-\\1.txt"
+     OUTPUT_VARIABLE KESTRUM_ICON_MAPS)
 set(KESTRUM_RESOURCE_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # Writes the rules into the calling directory, so that the caller's targets
-# can compile the .S; sets out_var to its path. Once per directory: both
-# images can share the one .S.
+# can compile the .S; sets out_var to its path. Both images share the one .S.
 function(kestrum_resource_asm out_var)
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/resources)
   set(icon_dir ${KESTRUM_ICON_SOURCE_DIR})
-  set(maps)
+  set(maps ${KESTRUM_ICON_MAPS})
   set(bitmaps)
   set(previews kestrum-sizes.png)
   foreach(size IN LISTS KESTRUM_ICON_SIZES)
-    list(APPEND maps ${icon_dir}/kestrum-${size}.txt)
     list(APPEND bitmaps ${dir}/kestrum-${size}.png)
     list(APPEND previews kestrum-${size}-x4.png)
   endforeach()
@@ -65,11 +63,9 @@ function(kestrum_resource_asm out_var)
     VERBATIM)
   set(${out_var} ${asm} PARENT_SCOPE)
 
-  get_property(tests_added GLOBAL PROPERTY KESTRUM_RESOURCE_TESTS_ADDED)
-  if(tests_added OR NOT KESTRUM_TESTS)
+  if(NOT KESTRUM_TESTS)
     return()
   endif()
-  set_property(GLOBAL PROPERTY KESTRUM_RESOURCE_TESTS_ADDED TRUE)
   add_test(NAME resources_icon
            COMMAND ${KESTRUM_SYSTEM_PYTHON} ${icon_dir}/check_icon.py ${KESTRUM_ICOTOOL}
                    ${icon_dir}/palette.txt ${ico} ${maps})
@@ -77,10 +73,10 @@ function(kestrum_resource_asm out_var)
   foreach(preview IN LISTS previews)
     add_test(NAME resources_icon_preview_${preview}
              COMMAND ${CMAKE_COMMAND} -E compare_files ${dir}/previews/${preview}
-                     ${KESTRUM_RESOURCE_TREE}/docs/icons/${preview})
+                     ${CMAKE_SOURCE_DIR}/docs/icons/${preview})
   endforeach()
   add_test(NAME resources_section
            COMMAND ${KESTRUM_SYSTEM_PYTHON} ${KESTRUM_RESOURCE_SOURCE_DIR}/res_to_asm_test.py
                    ${KESTRUM_RESOURCE_SOURCE_DIR}/res_to_asm.py ${KESTRUM_DEVICE_CXX} ${KESTRUM_LLD}
-                   ${KESTRUM_LLVM_OBJCOPY} ${KESTRUM_RESOURCE_TREE})
+                   ${KESTRUM_LLVM_OBJCOPY} ${CMAKE_SOURCE_DIR})
 endfunction()

@@ -11,7 +11,6 @@ A malformed or truncated .res is refused with a message and no output."""
 import os
 import struct
 import sys
-import tempfile
 from collections import namedtuple
 
 # The empty record that opens every 32-bit .res file: no data, 32-byte
@@ -93,7 +92,7 @@ def parse_res(data):
 
 def sort_key(key):
     """Named entries first, case-insensitively, then ids ascending."""
-    return (0, key.upper(), key) if isinstance(key, str) else (1, key, "")
+    return (isinstance(key, int), same_key(key))
 
 
 def same_key(key):
@@ -212,13 +211,10 @@ class Writer:
 
 
 def write_atomically(path, text):
-    directory = os.path.dirname(os.path.abspath(path))
-    with tempfile.NamedTemporaryFile("w", dir=directory, delete=False, encoding="utf-8") as out:
+    partial = path + ".partial"
+    with open(partial, "w", encoding="utf-8") as out:
         out.write(text)
-    umask = os.umask(0)
-    os.umask(umask)
-    os.chmod(out.name, 0o666 & ~umask)  # as an ordinary file, not the temporary's 0600
-    os.replace(out.name, path)
+    os.replace(partial, path)
 
 
 def main(argv):

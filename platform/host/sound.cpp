@@ -1,6 +1,6 @@
 // PlaySoundW with SND_FILENAME | SND_ASYNC. The phone's PlaySoundW returns
-// FALSE when it cannot play (the Windows CE PlaySound reference: TRUE on
-// success, FALSE on failure), and the program then beeps instead. So the
+// FALSE when it cannot play (the Windows CE PlaySound reference), and the
+// program then beeps instead. So the
 // call succeeds here only when the file is a playable WAV and the default
 // ALSA output opens now; then ALSA's own player, aplay, plays it in its own
 // session so the sound outlives the program. aplay rather than a playback

@@ -38,8 +38,7 @@ def refusals(image, names, ordinals):
             if imported.import_by_ordinal:
                 if imported.ordinal not in ordinals:
                     yield f"imports COREDLL.dll ordinal {imported.ordinal}, which is not in the table"
-            elif imported.name is None or imported.name.decode("ascii", "replace") not in names:
-                name = "?" if imported.name is None else imported.name.decode("ascii", "replace")
+            elif (name := (imported.name or b"?").decode("ascii", "replace")) not in names:
                 yield f"imports COREDLL.dll!{name}, which is not in the table"
 
 

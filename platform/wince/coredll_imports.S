@@ -1,6 +1,7 @@
 // The import directory of Kestrum.exe: COREDLL.dll only, every function by
-// name, each one listed in coredll_exports.tsv. Each import gets an ARM thunk under its own name that jumps through
-// its import address table slot, so C++ calls it like any other function.
+// name, each one listed in coredll_exports.tsv. Each import gets an ARM thunk
+// under its own name that jumps through its import address table slot, so
+// C++ calls it like any other function.
 #include "platform/wince/image_layout.h"
 
 #define RVA(symbol) ((symbol) - KESTRUM_IMAGE_BASE)

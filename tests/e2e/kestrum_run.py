@@ -68,10 +68,11 @@ class Sandbox(unittest.TestCase):
         self.env = dict(os.environ, XDG_STATE_HOME=self.state_home,
                         ALSA_CONFIG_PATH=self.alsa_config, HOME=self.folder)
 
-    def run_program(self, *words, program=PROGRAM, cwd=None, env=None):
+    def run_program(self, *words, program=PROGRAM, cwd=None, env=None, **options):
+        """options go to subprocess.run (user and group, say)."""
         started = time.monotonic()
         done = subprocess.run([program, *words], stdin=subprocess.DEVNULL, capture_output=True,
-                              env=env or self.env, cwd=cwd or self.folder, timeout=30)
+                              env=env or self.env, cwd=cwd or self.folder, timeout=30, **options)
         return Run(done.returncode, done.stdout, done.stderr, time.monotonic() - started)
 
     def program_with(self, library):

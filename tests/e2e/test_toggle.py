@@ -62,13 +62,15 @@ class Toggle(Sandbox):
             self.assertEqual(run.named("SetMannerMode")[0].rest, " value=0")
             self.assertEqual(self.state(), b"0\n")
 
-    def test_garbled_state_is_reported_and_read_as_off(self):
-        self.set_state(b"manner mode: on\n")
-        run = self.run_program()
-        self.assertEqual(run.status, 0, run.stderr)
-        self.assertIn(b"garbled manner mode", run.stderr)
-        self.assertEqual(run.named("GetMannerMode")[0].rest, " -> 0")
-        self.assertEqual(self.state(), b"1\n")
+    def test_garbled_or_empty_state_is_reported_and_read_as_off(self):
+        for stored in (b"manner mode: on\n", b""):
+            with self.subTest(stored=stored):
+                self.set_state(stored)
+                run = self.run_program()
+                self.assertEqual(run.status, 0, run.stderr)
+                self.assertIn(b"garbled manner mode", run.stderr)
+                self.assertEqual(run.named("GetMannerMode")[0].rest, " -> 0")
+                self.assertEqual(self.state(), b"1\n")
 
     def test_state_defaults_to_the_home_state_folder(self):
         env = dict(self.env)

@@ -1,8 +1,6 @@
 #include "tools/cerunner/coredll.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "tools/cerunner/memory_layout.h"
 
@@ -34,32 +32,14 @@ std::string Hex32(uint32_t value) {
   return buffer;
 }
 
-// COREDLL's export name table is sorted; an import's hint indexes it.
-const std::vector<size_t>& SimulatedCoredll::NameOrder() {
-  static const std::vector<size_t> order = [] {
-    std::vector<size_t> indices(kExportCount);
-    for (size_t i = 0; i < kExportCount; ++i) indices[i] = i;
-    std::sort(indices.begin(), indices.end(), [](size_t a, size_t b) {
-      return std::strcmp(kExports[a].name, kExports[b].name) < 0;
-    });
-    return indices;
-  }();
-  return order;
-}
-
-// The loader tries the name at the hint first, then searches the names; the
-// comparison is case-sensitive.
+// Names compare case-sensitively. The loader tries the import's hint (an
+// index into COREDLL's sorted names) before searching them, which changes
+// only how fast the same export is found, so the hint is not simulated.
 std::optional<size_t> SimulatedCoredll::FindExport(const ImageImport& import) {
-  const auto matches = [&import](size_t i) {
-    return import.ordinal ? kExports[i].ordinal == *import.ordinal
-                          : import.name == kExports[i].name;
-  };
-  const std::vector<size_t>& by_name = NameOrder();
-  if (!import.ordinal && import.hint < by_name.size() && matches(by_name[import.hint])) {
-    return by_name[import.hint];
-  }
   for (size_t i = 0; i < kExportCount; ++i) {
-    if (matches(i)) return i;
+    const bool match =
+        import.ordinal ? kExports[i].ordinal == *import.ordinal : import.name == kExports[i].name;
+    if (match) return i;
   }
   return std::nullopt;
 }

@@ -63,7 +63,6 @@ class SimulatedCoredll {
   };
   static const Export kExports[];
   static const size_t kExportCount;
-  static const std::vector<size_t>& NameOrder();
   static std::optional<size_t> FindExport(const ImageImport& import);
 
   void Trace(const std::string& record);

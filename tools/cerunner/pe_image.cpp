@@ -17,7 +17,6 @@ constexpr uint32_t kScnExecute = 0x20000000;
 constexpr uint32_t kScnRead = 0x40000000;
 constexpr uint32_t kScnWrite = 0x80000000;
 constexpr uint32_t kOrdinalFlag = 0x80000000;
-constexpr uint32_t kSectionTableOffset = 0xF8;  // from the PE signature: 4 + 20 + 0xE0
 constexpr uint32_t kMaxImports = 4096;
 constexpr uint32_t kMaxNameLength = 256;
 constexpr uint32_t kDefaultStackReserve = 64u << 10;
@@ -37,6 +36,8 @@ constexpr size_t kOptRvaCount = 92;
 constexpr size_t kOptDirectories = 96;
 constexpr size_t kImportDirectory = 1;
 constexpr size_t kFullOptionalHeader = 0xE0;
+// From the PE signature: the signature, the file header, a full optional header.
+constexpr size_t kSectionTableOffset = 4 + 20 + kFullOptionalHeader;
 
 constexpr char kBadFormat[] = "ERROR_BAD_EXE_FORMAT: ";
 constexpr char kOldVersion[] = "ERROR_OLD_WIN_VERSION: ";
@@ -284,7 +285,6 @@ std::string ReadImportsOf(Bytes memory, const std::string& dll, uint32_t lookup,
       const std::optional<std::string> name = memory.Name(static_cast<size_t>(entry) + 2);
       if (!name || name->empty()) return "an import name of " + dll + " is unreadable";
       import.name = *name;
-      import.hint = memory.U16(entry);
     }
     image.imports.push_back(std::move(import));
   }
@@ -357,10 +357,7 @@ std::optional<std::string> BindImports(LoadedImage& image, const ImportResolver&
                                    : "COREDLL.dll!" + import.name;
       return kBadFormat + ("imports " + what) + ", which COREDLL does not export";
     }
-    for (int i = 0; i < 4; ++i) {
-      image.memory[import.slot_rva + static_cast<uint32_t>(i)] =
-          static_cast<uint8_t>(*address >> (8 * i));
-    }
+    Put32(image.memory, import.slot_rva, *address);
   }
   return std::nullopt;
 }

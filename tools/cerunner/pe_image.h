@@ -32,7 +32,6 @@ struct ImageRegion {
 struct ImageImport {
   std::string name;                 // empty when imported by ordinal
   std::optional<uint16_t> ordinal;  // set when imported by ordinal
-  uint16_t hint = 0;                // where to look first in the exporter's name table
   uint32_t slot_rva = 0;            // its entry in the import address table
 };
 

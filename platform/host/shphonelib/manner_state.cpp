@@ -56,7 +56,7 @@ bool WriteAll(int descriptor, std::string_view bytes) {
 
 bool IsTemporaryName(std::string_view name) {
   if (name.size() != kTemporaryPrefix.size() + kTemporaryRandomLength ||
-      name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix) {
+      !name.starts_with(kTemporaryPrefix)) {
     return false;
   }
   return std::all_of(name.begin() + kTemporaryPrefix.size(), name.end(), [](char c) {
@@ -69,9 +69,10 @@ bool IsTemporaryName(std::string_view name) {
 // everything else, stay.
 void RemoveLeftTemporaries(int folder) {
   const int listing = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* entries = listing < 0 ? nullptr : fdopendir(listing);
+  if (listing < 0) return;
+  DIR* entries = fdopendir(listing);
   if (entries == nullptr) {
-    if (listing >= 0) close(listing);
+    close(listing);
     return;
   }
   while (const dirent* entry = readdir(entries)) {
@@ -101,7 +102,9 @@ void LockForWriting(int folder) {
 
 // Returns 0 or the errno of the first step that failed.
 int WriteAndRename(const std::string& folder, std::string_view content) {
-  std::string temporary = folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
+  // mkostemp fills in the random part, which it wants as X's.
+  std::string temporary =
+      folder + "/" + std::string(kTemporaryPrefix) + std::string(kTemporaryRandomLength, 'X');
   const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
   if (descriptor < 0) return errno;
   bool done = WriteAll(descriptor, content) && fsync(descriptor) == 0;
