@@ -49,9 +49,11 @@ function(kestrum_resource_asm out_var)
     COMMENT "Packing Kestrum.ico"
     VERBATIM)
   # No preprocessing: it would need a clang in PATH and Windows headers.
+  # "--" because llvm-rc also takes /-options: a source path such as
+  # /check/... would otherwise be read as its /C (code page) option.
   add_custom_command(
     OUTPUT ${res}
-    COMMAND ${KESTRUM_LLVM_RC} -no-preprocess -X -C 65001 -I ${dir} -FO ${res} ${script}
+    COMMAND ${KESTRUM_LLVM_RC} -no-preprocess -X -C 65001 -I ${dir} -FO ${res} -- ${script}
     DEPENDS ${script} ${ico}
     COMMENT "Compiling the icon and version resources"
     VERBATIM)
