@@ -37,13 +37,13 @@ def host_figures(program, runs):
     print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     for direction in toggles:
         walls, bare_walls, ratios = host_toggle_time.paired(toggles, bares, direction)
-        print(f"| {direction} | {host_toggle_time.NOMINAL_MS[direction]} | "
+        print(f"| {direction} | {host_toggle_time.nominal_ms(toggles[direction])} | "
               "%.1f | %.1f | %.1f | " % host_toggle_time.spread(walls) +
               "%.1f | %.1f | %.1f | " % host_toggle_time.spread(bare_walls) +
               "%.4f | %.4f | %.4f |" % host_toggle_time.spread(ratios))
     first_confirmation_figures(toggles)
     phase_figures(toggles)
-    bare_figures(bares, linked_starts)
+    bare_figures(toggles, bares, linked_starts)
     sleep_figures(toggles)
 
 
@@ -65,7 +65,7 @@ def phase_figures(toggles):
     print("| direction | " + " | ".join(host_toggle_time.PHASES) + " | over the waits |")
     print("|---|" + "---:|" * (len(host_toggle_time.PHASES) + 1))
     for direction, runs_of in toggles.items():
-        nominal = host_toggle_time.NOMINAL_MS[direction]
+        nominal = host_toggle_time.nominal_ms(runs_of)
         stretches = zip(*(host_toggle_time.phases(run) for run in runs_of))
         medians = [statistics.median(values) for values in stretches]
         over = statistics.median(run.wall_ms - nominal for run in runs_of)
@@ -73,13 +73,13 @@ def phase_figures(toggles):
               f" | {over:.2f} |")
 
 
-def bare_figures(bares, linked_starts):
+def bare_figures(toggles, bares, linked_starts):
     print("\nThe bare process, median ms: from start to its first line, and its whole run "
           "beyond its waits:\n")
     print("| direction | bare start to first line | bare over the waits |")
     print("|---|---:|---:|")
     for direction, runs_of in bares.items():
-        nominal = host_toggle_time.NOMINAL_MS[direction]
+        nominal = host_toggle_time.nominal_ms(toggles[direction])
         start = statistics.median(run.lines[0][0] for run in runs_of)
         over = statistics.median(run.wall_ms - nominal for run in runs_of)
         print(f"| {direction} | {start:.2f} | {over:.2f} |")
@@ -143,8 +143,11 @@ def runner_figures(build):
 def main(argv):
     build = os.path.abspath(argv[1] if len(argv) > 1 else os.path.join(REPOSITORY, "build/host"))
     runs = int(argv[2]) if len(argv) > 2 else 15
+    images = device_images(build)
+    if not images:
+        sys.exit(f"no device images under {build}/phone")
     host_figures(os.path.join(build, "platform", "host", "kestrum"), runs)
-    for image in device_images(build):
+    for image in images:
         image_figures(build, image)
     runner_figures(build)
 

@@ -23,8 +23,7 @@ import time
 import wave
 from dataclasses import dataclass
 
-WAITS_MS = {"entering": [500], "leaving": [100, 150] * 3}
-NOMINAL_MS = {direction: sum(waits) for direction, waits in WAITS_MS.items()}
+DIRECTIONS = ("entering", "leaving")
 TRACE_TIME = re.compile(rb"^@(\d+) ")
 SLEEP = re.compile(rb"^@(\d+) Sleep ms=(\d+)")
 SET_MODE = re.compile(rb"^@\d+ SetMannerMode ")
@@ -36,6 +35,7 @@ SETTLE_S = 0.2
 
 # It says "start" on stderr on entry, as the program's first trace line does.
 BARE_SOURCE = r"""
+#include <errno.h>
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     deadline.tv_sec += ms / 1000;
     deadline.tv_nsec += (ms % 1000) * 1000000L;
     if (deadline.tv_nsec >= 1000000000L) { deadline.tv_sec += 1; deadline.tv_nsec -= 1000000000L; }
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, 0) != 0) {}
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, 0) == EINTR) {}
   }
   return 0;
 }
@@ -99,6 +99,16 @@ def phases(run):
             run.wall_ms - released)
 
 
+# The waits come from the toggle run's own trace, so the bare program always
+# sleeps what the program asked for.
+def asked_waits(run):
+    return [int(sleep[2]) for _, line in run.lines if (sleep := SLEEP.match(line))]
+
+
+def nominal_ms(runs_of):
+    return sum(asked_waits(runs_of[0]))
+
+
 def wait_errors(lines):
     """(asked ms, traced ms past it) for each Sleep: the time from its line to
     the next trace line, less what was asked."""
@@ -145,8 +155,8 @@ def sandbox(folder):
 def measure(program, runs):
     """Per direction: the toggle runs and the bare runs, pair by pair; and, per
     linked bare program run without waits, the ms from start to its line."""
-    toggles = {direction: [] for direction in NOMINAL_MS}
-    bares = {direction: [] for direction in NOMINAL_MS}
+    toggles = {direction: [] for direction in DIRECTIONS}
+    bares = {direction: [] for direction in DIRECTIONS}
     linked_starts = {name: [] for name in LINKED_BARES}
     with tempfile.TemporaryDirectory() as folder:
         env = sandbox(folder)
@@ -156,10 +166,10 @@ def measure(program, runs):
         linked = {name: build_bare(folder, f"bare-linked-{index}", libraries)
                   for index, (name, libraries) in enumerate(LINKED_BARES.items())}
         for _ in range(runs):
-            for direction in ("entering", "leaving"):
+            for direction in DIRECTIONS:
                 toggles[direction].append(timed_run([program, sound], env))
                 time.sleep(SETTLE_S)
-                waits = [str(ms) for ms in WAITS_MS[direction]]
+                waits = [str(ms) for ms in asked_waits(toggles[direction][-1])]
                 bares[direction].append(timed_run([bare, *waits], env))
                 for name, linked_bare in linked.items():
                     linked_starts[name].append(timed_run([linked_bare], env).lines[0][0])

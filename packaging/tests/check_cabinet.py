@@ -58,9 +58,9 @@ def check_image(cab, unpacked):
 def check_setup_xml(cab, unpacked):
     raw = unpacked("_setup.xml")
     require(raw.startswith(b'<?xml version="1.0" encoding="utf-8"?>'), "no UTF-8 declaration")
-    raw.decode("utf-8")
     root = ET.fromstring(raw)
     operations = root.find("characteristic[@type='FileOperation']")
+    require(operations is not None, "no FileOperation characteristic")
     sources = [parm.get("value") for parm in
                operations.findall(".//characteristic[@type='Extract']/parm[@name='Source']")]
     require(sources == ["KESTRUM.001"], f"Extract sources {sources}, want the program member")
@@ -123,7 +123,7 @@ def main():
                        dir=directory)
             subprocess.run([cab["cabextract"], "-q", "-d", directory, cab["cab"]], check=True)
             check(cab, lambda name: read(os.path.join(directory, name)))
-    except (AssertionError, subprocess.CalledProcessError, OSError) as failure:
+    except (AssertionError, ET.ParseError, subprocess.CalledProcessError, OSError) as failure:
         print(f"{sys.argv[1]}: {failure}", file=sys.stderr)
         return 1
     print(f"{sys.argv[1]}: ok")

@@ -6,7 +6,9 @@ namespace {
 constexpr char32_t kEscapeBase = 0xDC00;
 constexpr char32_t kReplacement = 0xFFFD;
 
-enum class LoneSurrogate { kRefuse, kReplace, kKeep };
+// kKeep writes a lone surrogate in its three-byte form unless it is an
+// escaped byte; kKeepAll writes every one so, escaped bytes included.
+enum class LoneSurrogate { kRefuse, kReplace, kKeep, kKeepAll };
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -41,16 +43,34 @@ void AppendUtf16(std::u16string& out, char32_t value) {
   out += static_cast<char16_t>(0xDC00 + (value & 0x3FF));
 }
 
+void AppendUtf8(std::string& out, char32_t value) {
+  if (value < 0x80) {
+    out += static_cast<char>(value);
+  } else if (value < 0x800) {
+    out += static_cast<char>(0xC0 | (value >> 6));
+    out += static_cast<char>(0x80 | (value & 0x3F));
+  } else if (value < 0x10000) {
+    out += static_cast<char>(0xE0 | (value >> 12));
+    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (value & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (value >> 18));
+    out += static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (value & 0x3F));
+  }
+}
+
 // False only when a lone surrogate is met under kRefuse.
 bool AppendLoneSurrogate(std::string& out, char32_t unit, LoneSurrogate policy) {
   if (policy == LoneSurrogate::kReplace) {
     AppendUtf8(out, kReplacement);
-  } else if (IsEscapedByte(unit)) {
+  } else if (policy != LoneSurrogate::kKeepAll && IsEscapedByte(unit)) {
     out += static_cast<char>(unit - kEscapeBase);
-  } else if (policy == LoneSurrogate::kKeep) {
-    AppendUtf8(out, unit);
-  } else {
+  } else if (policy == LoneSurrogate::kRefuse) {
     return false;
+  } else {
+    AppendUtf8(out, unit);
   }
   return true;
 }
@@ -73,24 +93,6 @@ std::optional<std::string> Encode(std::u16string_view text, LoneSurrogate policy
 }
 
 }  // namespace
-
-void AppendUtf8(std::string& out, char32_t value) {
-  if (value < 0x80) {
-    out += static_cast<char>(value);
-  } else if (value < 0x800) {
-    out += static_cast<char>(0xC0 | (value >> 6));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else if (value < 0x10000) {
-    out += static_cast<char>(0xE0 | (value >> 12));
-    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (value >> 18));
-    out += static_cast<char>(0x80 | ((value >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (value & 0x3F));
-  }
-}
 
 std::optional<DecodedCodePoint> DecodeUtf8At(std::string_view bytes, std::size_t at) {
   const auto lead = static_cast<unsigned char>(bytes[at]);
@@ -133,6 +135,10 @@ std::string Utf16ToDisplayUtf8(std::u16string_view text) {
 
 std::string Utf16ToTraceBytes(std::u16string_view text) {
   return *Encode(text, LoneSurrogate::kKeep);
+}
+
+std::string Utf16ToGeneralizedUtf8(std::u16string_view text) {
+  return *Encode(text, LoneSurrogate::kKeepAll);
 }
 
 std::u16string_view Utf16View(const char16_t* text) {

@@ -22,9 +22,6 @@ struct DecodedCodePoint {
 // (overlong, surrogate, beyond U+10FFFF, cut short).
 std::optional<DecodedCodePoint> DecodeUtf8At(std::string_view bytes, std::size_t at);
 
-// Appends value (a code point, or a lone surrogate) in UTF-8's bit layout.
-void AppendUtf8(std::string& out, char32_t value);
-
 std::u16string BytesToUtf16(std::string_view bytes);
 
 // The exact bytes BytesToUtf16 came from; none for a lone surrogate it
@@ -37,6 +34,10 @@ std::string Utf16ToDisplayUtf8(std::u16string_view text);
 // For the trace: like Utf16ToBytes, but a lone surrogate that no byte maps
 // to is written as its three-byte form, which the trace escapes.
 std::string Utf16ToTraceBytes(std::u16string_view text);
+
+// Text that never came from bytes: every lone surrogate, U+DC80..U+DCFF
+// included, is written as its three-byte form (not valid UTF-8).
+std::string Utf16ToGeneralizedUtf8(std::u16string_view text);
 
 // The null-terminated UTF-16 string at text; empty for null.
 std::u16string_view Utf16View(const char16_t* text);

@@ -27,8 +27,14 @@ def read_table(path):
 
 def refusals(image, names, ordinals):
     pe = pefile.PE(image, fast_load=True)
-    pe.parse_data_directories(
-        directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+    index = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]
+    pe.parse_data_directories(directories=[index])
+    # pefile leaves out a directory it cannot read rather than failing.
+    directories = pe.OPTIONAL_HEADER.DATA_DIRECTORY
+    declared = len(directories) > index and directories[index].Size != 0
+    if declared and not hasattr(pe, "DIRECTORY_ENTRY_IMPORT"):
+        yield "its import directory cannot be read"
+        return
     for library in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
         dll = library.dll.decode("ascii", "replace")
         if dll.lower() not in ("coredll.dll", "coredll"):

@@ -51,6 +51,13 @@ class ImportCheck(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertIn("imports COREDLL.dll!exit, which is not in the table", message)
 
+    def test_refuses_an_import_directory_it_cannot_read(self):
+        def point_nowhere(pe, data):
+            directory = pe.OPTIONAL_HEADER.DATA_DIRECTORY[1]
+            offset = directory.get_file_offset()
+            data[offset:offset + 4] = (0x7FFF0000).to_bytes(4, "little")
+        self.assertEqual(self.refusal(point_nowhere)[0], 1)
+
 
 if __name__ == "__main__":
     if len(sys.argv) != 4:

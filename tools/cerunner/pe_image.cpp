@@ -309,8 +309,6 @@ std::string ReadImports(const Headers& headers, LoadedImage& image) {
   }
 }
 
-}  // namespace
-
 std::string CheckVersion(const Headers& headers, OsVersion os) {
   const bool newer = headers.subsystem_major > os.major ||
                      (headers.subsystem_major == os.major && headers.subsystem_minor > os.minor);
@@ -319,6 +317,8 @@ std::string CheckVersion(const Headers& headers, OsVersion os) {
          std::to_string(headers.subsystem_minor) + ", newer than the phone's " +
          std::to_string(os.major) + "." + std::to_string(os.minor);
 }
+
+}  // namespace
 
 ImageLoad LoadImage(const std::vector<uint8_t>& file_bytes, OsVersion os) {
   const Bytes file{file_bytes.data(), file_bytes.size()};

@@ -26,22 +26,7 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
 
 // Unlike the host's trace bytes, U+DC80..U+DCFF stand for nothing here: the
 // phone's strings never carried escaped bytes.
-std::string Utf16ToBytes(std::u16string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char32_t unit = text[i];
-    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-    const bool paired =
-        high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-    if (paired) {
-      kestrum::AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00u));
-      ++i;
-    } else {
-      kestrum::AppendUtf8(out, unit);
-    }
-  }
-  return out;
-}
+std::string Utf16ToBytes(std::u16string_view text) { return kestrum::Utf16ToGeneralizedUtf8(text); }
 
 bool SameFileName(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;

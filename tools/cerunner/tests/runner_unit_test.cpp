@@ -27,6 +27,8 @@ TEST(Utf16ToBytes, ShowsLoneSurrogatesInsteadOfHidingThem) {
   EXPECT_EQ(Utf16ToBytes(u"\U0001F514"), "\xF0\x9F\x94\x94");
   const std::u16string lone = {u'a', char16_t{0xD800}, u'b'};
   EXPECT_EQ(QuoteForTrace(Utf16ToBytes(lone)), "\"a\\xed\\xa0\\x80b\"");
+  // Not the host's escaped byte 0x80.
+  EXPECT_EQ(Utf16ToBytes(std::u16string(1, char16_t{0xDC80})), "\xED\xB2\x80");
 }
 
 TEST(SameFileName, IgnoresCaseOnlyForLetters) {
