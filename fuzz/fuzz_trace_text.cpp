@@ -11,7 +11,7 @@
 #include "fuzz/fuzz_check.h"
 #include "platform/host/shphonelib/manner_state.h"
 #include "platform/host/trace.h"
-#include "platform/host/utf16_codec.h"
+#include "support/utf16_codec.h"
 #include "tools/cerunner/wide_text.h"
 
 namespace {

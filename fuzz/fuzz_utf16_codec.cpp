@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "platform/host/utf16_codec.h"
+#include "support/utf16_codec.h"
 
 namespace {
 

@@ -8,7 +8,7 @@ extern "C" {
 [[noreturn]] void __real_exit(int status) noexcept;
 
 [[noreturn]] void __wrap_exit(int status) noexcept {
-  kestrum::TraceLine("exit").Field("status", status).Write();
+  kestrum::WriteTrace(kestrum::TraceLine("exit").Field("status", status));
   __real_exit(status);
 }
 }

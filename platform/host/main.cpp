@@ -8,7 +8,7 @@
 #include "app/toggle_manner_mode.h"
 #include "platform/host/trace.h"
 #include "platform/host/trace_clock_hook.h"
-#include "platform/host/utf16_codec.h"
+#include "support/utf16_codec.h"
 
 extern "C" int64_t KestrumTraceClockMs() noexcept { return kestrum::OwnClockMilliseconds(); }
 

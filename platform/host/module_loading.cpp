@@ -11,7 +11,7 @@
 
 #include "platform/coredll.h"
 #include "platform/host/trace.h"
-#include "platform/host/utf16_codec.h"
+#include "support/utf16_codec.h"
 
 namespace {
 
@@ -57,34 +57,31 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
   const auto text = kestrum::Utf16View(lpLibFileName);
   const auto name = kestrum::Utf16ToBytes(text);
   void* module = name ? LoadByName(*name) : nullptr;
-  kestrum::TraceLine("LoadLibraryW")
-      .Field("name", kestrum::QuoteForTrace(text))
-      .Result(Outcome(module))
-      .Write();
+  kestrum::WriteTrace(kestrum::TraceLine("LoadLibraryW")
+                          .Field("name", kestrum::QuoteForTrace(text))
+                          .Result(Outcome(module)));
   return static_cast<HMODULE>(module);
 }
 
 extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
   const auto address = reinterpret_cast<uintptr_t>(lpProcName);
   if (address < kOrdinalLimit) {
-    kestrum::TraceLine("GetProcAddressW")
-        .Field("ordinal", static_cast<int64_t>(address))
-        .Result("null")
-        .Write();
+    kestrum::WriteTrace(kestrum::TraceLine("GetProcAddressW")
+                            .Field("ordinal", static_cast<int64_t>(address))
+                            .Result("null"));
     return nullptr;
   }
   const auto text = kestrum::Utf16View(lpProcName);
   const auto name = kestrum::Utf16ToBytes(text);
   void* entry = hModule != nullptr && name ? dlsym(hModule, name->c_str()) : nullptr;
-  kestrum::TraceLine("GetProcAddressW")
-      .Field("name", kestrum::QuoteForTrace(text))
-      .Result(Outcome(entry))
-      .Write();
+  kestrum::WriteTrace(kestrum::TraceLine("GetProcAddressW")
+                          .Field("name", kestrum::QuoteForTrace(text))
+                          .Result(Outcome(entry)));
   return reinterpret_cast<FARPROC>(entry);
 }
 
 extern "C" BOOL FreeLibrary(HMODULE hLibModule) {
   const BOOL freed = hLibModule != nullptr && dlclose(hLibModule) == 0 ? 1 : 0;
-  kestrum::TraceLine("FreeLibrary").Result(freed).Write();
+  kestrum::WriteTrace(kestrum::TraceLine("FreeLibrary").Result(freed));
   return freed;
 }

@@ -19,8 +19,8 @@
 
 #include "platform/coredll.h"
 #include "platform/host/trace.h"
-#include "platform/host/utf16_codec.h"
 #include "platform/host/wav_check.h"
+#include "support/utf16_codec.h"
 
 extern char** environ;
 
@@ -154,10 +154,10 @@ extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE, DWORD fdwSound) {
   const auto text = kestrum::Utf16View(pszSound);
   const bool wanted = pszSound != nullptr && fdwSound == (SND_FILENAME | SND_ASYNC);
   const BOOL started = wanted && PlayFile(kestrum::Utf16ToBytes(text)) ? 1 : 0;
-  kestrum::TraceLine("PlaySoundW")
-      .Field("path", pszSound != nullptr ? kestrum::QuoteForTrace(text) : std::string("null"))
-      .Field("flags", kestrum::Hex32(fdwSound))
-      .Result(started)
-      .Write();
+  kestrum::WriteTrace(
+      kestrum::TraceLine("PlaySoundW")
+          .Field("path", pszSound != nullptr ? kestrum::QuoteForTrace(text) : std::string("null"))
+          .Field("flags", kestrum::Hex32(fdwSound))
+          .Result(started));
   return started;
 }

@@ -6,7 +6,7 @@
 
 #include "platform/coredll.h"
 #include "platform/host/trace.h"
-#include "platform/host/utf16_codec.h"
+#include "support/utf16_codec.h"
 
 namespace {
 
@@ -26,11 +26,10 @@ void WaitForEnter() {
 extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
   const auto text = kestrum::Utf16View(lpText);
   const auto caption = kestrum::Utf16View(lpCaption);
-  kestrum::TraceLine("MessageBoxW")
-      .Field("style", kestrum::Hex32(uType))
-      .Field("caption", kestrum::QuoteForTrace(caption))
-      .Field("text", kestrum::QuoteForTrace(text))
-      .Write();
+  kestrum::WriteTrace(kestrum::TraceLine("MessageBoxW")
+                          .Field("style", kestrum::Hex32(uType))
+                          .Field("caption", kestrum::QuoteForTrace(caption))
+                          .Field("text", kestrum::QuoteForTrace(text)));
   kestrum::WriteToStderr("[" + kestrum::Utf16ToDisplayUtf8(caption) + "]\n" +
                          kestrum::Utf16ToDisplayUtf8(text) + "\n");
   if (isatty(STDIN_FILENO) != 0) {
@@ -42,8 +41,9 @@ extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uTy
 
 // The bell gets a line of its own so that every trace line starts with '@'.
 extern "C" BOOL MessageBeep(UINT uType) {
-  const std::string line =
-      kestrum::TraceLine("MessageBeep").Field("type", kestrum::Hex32(uType)).Text();
-  kestrum::WriteToStderr(line + "\a\n");
+  const std::string line = kestrum::TraceLine("MessageBeep")
+                               .Field("type", kestrum::Hex32(uType))
+                               .At(kestrum::TraceMilliseconds());
+  kestrum::WriteToStderr(line + "\n\a\n");
   return 1;
 }

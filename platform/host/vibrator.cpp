@@ -7,41 +7,6 @@ namespace {
 
 constexpr UINT kVibratorLed = 1;
 
-const char* StateName(int32_t off_on_blink) {
-  switch (off_on_blink) {
-    case 0:
-      return "off";
-    case 1:
-      return "on";
-    case 2:
-      return "blink";
-    default:
-      return nullptr;
-  }
-}
-
-void AddIfSet(kestrum::TraceLine& line, const char* key, int32_t value) {
-  if (value != 0) line.Field(key, value);
-}
-
-BOOL TraceSettings(const NLED_SETTINGS_INFO& settings) {
-  kestrum::TraceLine line("NLedSetDevice");
-  line.Field("id", NLED_SETTINGS_INFO_ID).Field("led", settings.LedNum);
-  const char* state = StateName(settings.OffOnBlink);
-  if (state != nullptr) {
-    line.Field("state", state);
-  } else {
-    line.Field("state", settings.OffOnBlink);
-  }
-  AddIfSet(line, "total_cycle_time", settings.TotalCycleTime);
-  AddIfSet(line, "on_time", settings.OnTime);
-  AddIfSet(line, "off_time", settings.OffTime);
-  AddIfSet(line, "meta_cycle_on", settings.MetaCycleOn);
-  AddIfSet(line, "meta_cycle_off", settings.MetaCycleOff);
-  line.Write();
-  return settings.LedNum == kVibratorLed && state != nullptr ? 1 : 0;
-}
-
 }  // namespace
 
 extern "C" BOOL NLedSetDevice(UINT nDeviceId, void* pInput) {
@@ -49,8 +14,11 @@ extern "C" BOOL NLedSetDevice(UINT nDeviceId, void* pInput) {
     kestrum::TraceLine line("NLedSetDevice");
     line.Field("id", nDeviceId);
     if (pInput == nullptr) line.Field("record", "null");
-    line.Write();
+    kestrum::WriteTrace(line);
     return 0;
   }
-  return TraceSettings(*static_cast<const NLED_SETTINGS_INFO*>(pInput));
+  const auto& settings = *static_cast<const NLED_SETTINGS_INFO*>(pInput);
+  kestrum::WriteTrace(kestrum::VibratorSettingsLine(nDeviceId, settings));
+  const bool known_state = kestrum::LedStateName(settings.OffOnBlink) != nullptr;
+  return settings.LedNum == kVibratorLed && known_state ? 1 : 0;
 }

@@ -1,7 +1,5 @@
 #include "tools/cerunner/coredll.h"
 
-#include <cstdio>
-
 #include "tools/cerunner/memory_layout.h"
 
 namespace cerunner {
@@ -25,12 +23,6 @@ const SimulatedCoredll::Export SimulatedCoredll::kExports[] = {
     {"ExitThread", 6, &SimulatedCoredll::ExitThread},
 };
 const size_t SimulatedCoredll::kExportCount = sizeof kExports / sizeof kExports[0];
-
-std::string Hex32(uint32_t value) {
-  char buffer[16];
-  (void)std::snprintf(buffer, sizeof buffer, "0x%08x", value);
-  return buffer;
-}
 
 // Names compare case-sensitively. The loader tries the import's hint (an
 // index into COREDLL's sorted names) before searching them, which changes
@@ -81,7 +73,7 @@ CallResult SimulatedCoredll::Call(uint32_t address, const Guest& guest) {
 }
 
 CallResult SimulatedCoredll::EntryReturned(int32_t status) {
-  Trace("ExitThread status=" + std::to_string(status) + " (the entry point returned)");
+  Trace(TraceLine("ExitThread").Field("status", status).Field("by", "return"));
   return CallResult::Exit(status);
 }
 
@@ -89,8 +81,8 @@ bool SimulatedCoredll::LibraryLoaded(uint32_t module) const {
   return module == kPhoneLibraryBase && library_references_ > 0;
 }
 
-void SimulatedCoredll::Trace(const std::string& record) {
-  trace_.push_back("@" + std::to_string(clock_ms_) + " " + record);
+void SimulatedCoredll::Trace(const TraceLine& line) {
+  trace_.push_back(line.At(static_cast<int64_t>(clock_ms_)));
 }
 
 std::optional<std::u16string> SimulatedCoredll::WideArgument(const Guest& guest, int index,

@@ -9,11 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "support/trace_line.h"
 #include "tools/cerunner/guest.h"
 #include "tools/cerunner/pe_image.h"
 #include "tools/cerunner/phone_setup.h"
 
 namespace cerunner {
+
+using kestrum::Hex32;
+using kestrum::TraceLine;
 
 struct CallResult {
   enum class Kind { kReturn, kExit, kFault };
@@ -65,7 +69,7 @@ class SimulatedCoredll {
   static const size_t kExportCount;
   static std::optional<size_t> FindExport(const ImageImport& import);
 
-  void Trace(const std::string& record);
+  void Trace(const TraceLine& line);
   std::optional<std::u16string> WideArgument(const Guest& guest, int index, const char* what,
                                              std::string& fault) const;
   uint32_t EntryPoint(uint32_t address) const { return address | (setup_.thumb_libraries ? 1 : 0); }
@@ -95,7 +99,5 @@ class SimulatedCoredll {
   std::map<uint32_t, uint32_t> heap_blocks_;  // start -> size
   std::vector<std::string> trace_;
 };
-
-std::string Hex32(uint32_t value);
 
 }  // namespace cerunner

@@ -16,19 +16,19 @@ constexpr uint8_t kFreshFill = 0xCD;  // no reliance on fresh memory being zero
 CallResult SimulatedCoredll::LocalAlloc(const Guest& guest) {
   const uint32_t flags = guest.Argument(0).value_or(0);
   const uint32_t bytes = guest.Argument(1).value_or(0);
-  const std::string record =
-      "LocalAlloc flags=" + Hex32(flags) + " bytes=" + std::to_string(bytes) + " -> ";
+  TraceLine line("LocalAlloc");
+  line.Field("flags", Hex32(flags)).Field("bytes", bytes);
   const uint32_t start = kHeapBase + heap_next_;
   const bool fits = bytes <= kHeapSize - kRedZone - heap_next_;
   if ((flags & ~kSupportedFlags) != 0 || heap_next_ + kRedZone > kHeapSize || !fits) {
-    Trace(record + "null");
+    Trace(line.Result("null"));
     return CallResult::Return(0);
   }
   std::vector<uint8_t> fill(bytes, (flags & kZeroInit) != 0 ? 0 : kFreshFill);
   guest.Write(start, fill.data(), fill.size());
   heap_blocks_[start] = bytes;
   heap_next_ = (heap_next_ + bytes + kRedZone + 7) & ~7u;
-  Trace(record + Hex32(start));
+  Trace(line.Result(Hex32(start)));
   return CallResult::Return(start);
 }
 
@@ -36,7 +36,7 @@ CallResult SimulatedCoredll::LocalFree(const Guest& guest) {
   const uint32_t block = guest.Argument(0).value_or(0);
   const bool live = heap_blocks_.erase(block) == 1;
   const uint32_t result = (live || block == 0) ? 0 : block;
-  Trace("LocalFree ptr=" + Hex32(block) + " -> " + Hex32(result));
+  Trace(TraceLine("LocalFree").Field("ptr", Hex32(block)).Result(Hex32(result)));
   return CallResult::Return(result);
 }
 

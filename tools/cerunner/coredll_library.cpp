@@ -19,8 +19,6 @@ bool NamesPhoneLibrary(std::u16string_view name) {
          SameFileName(name, u"\\Windows\\shphonelib.dll");
 }
 
-std::string Quoted(std::u16string_view text) { return QuoteForTrace(Utf16ToBytes(text)); }
-
 }  // namespace
 
 CallResult SimulatedCoredll::LoadLibraryW(const Guest& guest) {
@@ -29,7 +27,9 @@ CallResult SimulatedCoredll::LoadLibraryW(const Guest& guest) {
   if (!name) return CallResult::Fault("LoadLibraryW: " + fault);
   const bool found = setup_.library_present && NamesPhoneLibrary(*name);
   if (found) ++library_references_;
-  Trace("LoadLibraryW name=" + Quoted(*name) + (found ? " -> ok" : " -> null"));
+  Trace(TraceLine("LoadLibraryW")
+            .Field("name", QuoteWideForTrace(*name))
+            .Result(found ? "ok" : "null"));
   return CallResult::Return(found ? kPhoneLibraryBase : 0);
 }
 
@@ -37,9 +37,11 @@ CallResult SimulatedCoredll::GetProcAddressW(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const uint32_t name_pointer = guest.Argument(1).value_or(0);
   const bool loaded = LibraryLoaded(module);
-  const std::string stray_module = loaded ? "" : " module=" + Hex32(module);
+  TraceLine line("GetProcAddressW");
   if (name_pointer < 0x10000) {  // an ordinal, which the phone library does not export by
-    Trace("GetProcAddressW ordinal=" + std::to_string(name_pointer) + stray_module + " -> null");
+    line.Field("ordinal", name_pointer);
+    if (!loaded) line.Field("module", Hex32(module));
+    Trace(line.Result("null"));
     return CallResult::Return(0);
   }
   std::string fault;
@@ -48,8 +50,9 @@ CallResult SimulatedCoredll::GetProcAddressW(const Guest& guest) {
   uint32_t address = 0;
   if (loaded && setup_.has_getter && *name == kGetterExport) address = EntryPoint(kGetterAddress);
   if (loaded && setup_.has_setter && *name == kSetterExport) address = EntryPoint(kSetterAddress);
-  Trace("GetProcAddressW name=" + Quoted(*name) + stray_module +
-        (address != 0 ? " -> ok" : " -> null"));
+  line.Field("name", QuoteWideForTrace(*name));
+  if (!loaded) line.Field("module", Hex32(module));
+  Trace(line.Result(address != 0 ? "ok" : "null"));
   return CallResult::Return(address);
 }
 
@@ -57,8 +60,9 @@ CallResult SimulatedCoredll::FreeLibrary(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const bool loaded = LibraryLoaded(module);
   if (loaded) --library_references_;
-  Trace(std::string("FreeLibrary") + (loaded ? "" : " module=" + Hex32(module)) +
-        (loaded ? " -> 1" : " -> 0"));
+  TraceLine line("FreeLibrary");
+  if (!loaded) line.Field("module", Hex32(module));
+  Trace(line.Result(loaded ? 1 : 0));
   return CallResult::Return(loaded ? 1 : 0);
 }
 
@@ -72,9 +76,11 @@ CallResult SimulatedCoredll::GetModuleFileNameW(const Guest& guest) {
   const uint32_t size = guest.Argument(2).value_or(0);
   const bool program = module == 0 || module == kProcessHandle;
   const bool known = program || LibraryLoaded(module);
-  const std::string stray_module = program ? "" : " module=" + Hex32(module);
+  TraceLine line("GetModuleFileNameW");
+  if (!program) line.Field("module", Hex32(module));
+  line.Field("size", size);
   if (!known || size == 0) {
-    Trace("GetModuleFileNameW" + stray_module + " size=" + std::to_string(size) + " -> 0");
+    Trace(line.Result(0));
     return CallResult::Return(0);
   }
   const std::u16string path = program ? setup_.module_path : kPhoneLibraryPath;
@@ -87,8 +93,7 @@ CallResult SimulatedCoredll::GetModuleFileNameW(const Guest& guest) {
                              std::to_string(size) + " characters is not writable");
   }
   guest.Write(buffer, text.data(), bytes);
-  Trace("GetModuleFileNameW" + stray_module + " size=" + std::to_string(size) + " -> " +
-        std::to_string(copied));
+  Trace(line.Result(static_cast<int64_t>(copied)));
   return CallResult::Return(static_cast<uint32_t>(copied));
 }
 
@@ -98,29 +103,30 @@ CallResult SimulatedCoredll::TerminateProcess(const Guest& guest) {
   const uint32_t process = guest.Argument(0).value_or(0);
   const auto status = static_cast<int32_t>(guest.Argument(1).value_or(0));
   const bool self = process == kCurrentProcess || process == kProcessHandle;
-  Trace("TerminateProcess process=" + Hex32(process) + " status=" + std::to_string(status) +
-        (self ? "" : " -> 0"));
+  TraceLine line("TerminateProcess");
+  line.Field("process", Hex32(process)).Field("status", status);
+  Trace(self ? line : line.Result(0));
   return self ? CallResult::Exit(status) : CallResult::Return(0);
 }
 
 // The program has one thread, so ending it ends the process.
 CallResult SimulatedCoredll::ExitThread(const Guest& guest) {
   const auto status = static_cast<int32_t>(guest.Argument(0).value_or(0));
-  Trace("ExitThread status=" + std::to_string(status));
+  Trace(TraceLine("ExitThread").Field("status", status));
   return CallResult::Exit(status);
 }
 
 // An entry point of an unloaded module is no longer code on the phone.
 CallResult SimulatedCoredll::GetMannerMode(const Guest&) {
   if (library_references_ == 0) return CallResult::Fault("GetMannerMode called after FreeLibrary");
-  Trace("GetMannerMode -> " + std::to_string(mode_));
+  Trace(TraceLine("GetMannerMode").Result(mode_));
   return CallResult::Return(static_cast<uint32_t>(mode_));
 }
 
 CallResult SimulatedCoredll::SetMannerMode(const Guest& guest) {
   if (library_references_ == 0) return CallResult::Fault("SetMannerMode called after FreeLibrary");
   mode_ = static_cast<int32_t>(guest.Argument(0).value_or(0));
-  Trace("SetMannerMode value=" + std::to_string(mode_));
+  Trace(TraceLine("SetMannerMode").Field("value", mode_));
   return CallResult::Return(0);
 }
 

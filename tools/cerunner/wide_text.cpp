@@ -1,6 +1,7 @@
 #include "tools/cerunner/wide_text.h"
 
-#include "platform/host/utf16_codec.h"
+#include "support/trace_line.h"
+#include "support/utf16_codec.h"
 
 namespace cerunner {
 namespace {
@@ -24,9 +25,9 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
   return kestrum::BytesToUtf16(utf8);
 }
 
-// Unlike the host's trace bytes, U+DC80..U+DCFF stand for nothing here: the
-// phone's strings never carried escaped bytes.
-std::string Utf16ToBytes(std::u16string_view text) { return kestrum::Utf16ToGeneralizedUtf8(text); }
+std::string QuoteWideForTrace(std::u16string_view text) {
+  return kestrum::QuoteForTrace(kestrum::Utf16ToGeneralizedUtf8(text));
+}
 
 bool SameFileName(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;

@@ -9,6 +9,6 @@ QGetMannerModeQCshphoneClientlibQQSAHXZ() noexcept {
   const auto folder = kestrum::MannerStateFolder();
   if (!folder) kestrum::WriteToStderr("shphonelib.dll: no HOME, taking manner mode as off\n");
   const int32_t mode = folder ? kestrum::LoadMannerMode(*folder) : 0;
-  kestrum::TraceLine("GetMannerMode").Result(mode).Write();
+  kestrum::WriteTrace(kestrum::TraceLine("GetMannerMode").Result(mode));
   return mode;
 }

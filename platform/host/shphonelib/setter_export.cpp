@@ -5,7 +5,7 @@
 
 extern "C" __attribute__((visibility("default"))) void QSetMannerModeQCshphoneClientlibQQSAXHQZ(
     int32_t value) noexcept {
-  kestrum::TraceLine("SetMannerMode").Field("value", value).Write();
+  kestrum::WriteTrace(kestrum::TraceLine("SetMannerMode").Field("value", value));
   const auto folder = kestrum::MannerStateFolder();
   if (!folder) {
     kestrum::WriteToStderr("shphonelib.dll: no HOME, manner mode not stored\n");

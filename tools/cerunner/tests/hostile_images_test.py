@@ -127,7 +127,7 @@ class HostileImages(unittest.TestCase):
 
     def test_return_from_the_entry_ends_the_process_with_its_value(self):
         self.image.write_at_entry(arm_words(0xE3A0002A, 0xE12FFF1E))  # mov r0,#42; bx lr
-        result = self.assert_outcome(RAN_TO_EXIT, "ExitThread status=42 (the entry point returned)")
+        result = self.assert_outcome(RAN_TO_EXIT, "ExitThread status=42 by=return")
         self.assertIn("status=42", result.stdout)
 
     def test_call_that_does_not_interwork_is_caught_with_thumb_libraries(self):

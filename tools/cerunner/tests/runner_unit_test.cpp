@@ -1,4 +1,4 @@
-// The runner's pure parts: text conversion and quoting, and its options.
+// The runner's pure parts: text conversion and its options.
 #include <gtest/gtest.h>
 
 #include "tools/cerunner/options.h"
@@ -16,19 +16,12 @@ TEST(Utf8ToUtf16, DecodesAllPlanesAndRejectsInvalidInput) {
   EXPECT_FALSE(Utf8ToUtf16("\xF4\x90\x80\x80"));  // beyond U+10FFFF
 }
 
-TEST(QuoteForTrace, KeepsEveryRecordOnOneLine) {
-  EXPECT_EQ(QuoteForTrace("a\"b\\c"), "\"a\\\"b\\\\c\"");
-  EXPECT_EQ(QuoteForTrace("x\ny\tz\x7f"), "\"x\\x0ay\\x09z\\x7f\"");
-  EXPECT_EQ(QuoteForTrace("\xE3\x83\xAD"), "\"\xE3\x83\xAD\"");
-  EXPECT_EQ(QuoteForTrace("\xFF\xE3\x83"), "\"\\xff\\xe3\\x83\"");
-}
-
-TEST(Utf16ToBytes, ShowsLoneSurrogatesInsteadOfHidingThem) {
-  EXPECT_EQ(Utf16ToBytes(u"\U0001F514"), "\xF0\x9F\x94\x94");
+// Unlike the host's, the phone's text carries no escaped bytes.
+TEST(QuoteWideForTrace, ShowsLoneSurrogatesInsteadOfHidingThem) {
+  EXPECT_EQ(QuoteWideForTrace(u"\U0001F514"), "\"\xF0\x9F\x94\x94\"");
   const std::u16string lone = {u'a', char16_t{0xD800}, u'b'};
-  EXPECT_EQ(QuoteForTrace(Utf16ToBytes(lone)), "\"a\\xed\\xa0\\x80b\"");
-  // Not the host's escaped byte 0x80.
-  EXPECT_EQ(Utf16ToBytes(std::u16string(1, char16_t{0xDC80})), "\xED\xB2\x80");
+  EXPECT_EQ(QuoteWideForTrace(lone), "\"a\\xed\\xa0\\x80b\"");
+  EXPECT_EQ(QuoteWideForTrace(std::u16string(1, char16_t{0xDC80})), "\"\\xed\\xb2\\x80\"");
 }
 
 TEST(SameFileName, IgnoresCaseOnlyForLetters) {

@@ -1,4 +1,4 @@
-#include "platform/host/utf16_codec.h"
+#include "support/utf16_codec.h"
 
 namespace kestrum {
 namespace {
