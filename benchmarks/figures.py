@@ -11,7 +11,8 @@ process; run with /usr/bin/python3 (it reads the images with pefile).
   confirmation; where the time beyond the waits goes; how much longer than
   asked each wait took by the program's own trace;
 - device images: file size and sections of each image the build made;
-- runner: instructions, stack high-water and virtual time per device scenario.
+- runner: instructions, stack high-water and virtual time of each scenario of
+  the table on each image.
 """
 import glob
 import os
@@ -19,13 +20,17 @@ import re
 import statistics
 import subprocess
 import sys
+import time
 
 import pefile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import host_toggle_time  # noqa: E402
-
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path[:0] = [os.path.dirname(os.path.abspath(__file__)),
+                os.path.join(REPOSITORY, "tests", "scenarios")]
+import host_toggle_time  # noqa: E402
+import scenario_table  # noqa: E402
+
 SUMMARY_FIELD = re.compile(r"(\w+)=(\S+)")
 
 
@@ -125,19 +130,38 @@ def image_figures(build, image):
     pe.close()
 
 
+def runner_options(scenario):
+    """The scenario's phone as the runner's options."""
+    options = [f"--mode={scenario['mode']}", f"--cmdline={scenario['command_line']}"]
+    options += {"present": [], "absent": ["--phone-library=absent"],
+                "without_getter": ["--no-getter"],
+                "without_setter": ["--no-setter"]}[scenario["library"]]
+    if scenario["playable"] is not None:
+        options.append(f"--playable={scenario['playable']}")
+    return options
+
+
 def runner_figures(build):
-    script = os.path.join(REPOSITORY, "tools", "cerunner", "scenario_figures.sh")
-    lines = subprocess.run([script, build], capture_output=True, text=True, check=True,
-                           cwd=REPOSITORY).stdout.splitlines()
+    """Each scenario of the table on each image, on a phone of the image's
+    own OS, with ARM and then Thumb libraries."""
+    runner = os.path.join(build, "tools", "cerunner", "cerunner")
     print("\n## Device scenarios in the runner\n")
-    print("| scenario | status | instructions | stack high-water bytes | virtual ms | "
-          "runner wall ms |")
+    print("| image/libraries/scenario | status | instructions | stack high-water bytes | "
+          "virtual ms | runner wall ms |")
     print("|---|---:|---:|---:|---:|---:|")
-    for line in lines:
-        name = line.split()[0]
-        fields = dict(SUMMARY_FIELD.findall(line))
-        print(f"| {name} | {fields['status']} | {fields['instructions']} | "
-              f"{fields['stack_high_water']} | {fields['time_ms']} | {fields['wall_ms']} |")
+    for os_version in ("5.2", "5.1"):
+        image = os.path.join(build, "phone", f"os{os_version}", "Kestrum.exe")
+        for libraries in ("arm", "thumb"):
+            phone = [f"--os-version={os_version}"] + (["--thumb-libraries"] * (libraries == "thumb"))
+            for scenario in scenario_table.load():
+                started = time.monotonic()
+                line = subprocess.run([runner, *phone, *runner_options(scenario), image],
+                                      capture_output=True, text=True, check=True).stdout
+                wall_ms = round((time.monotonic() - started) * 1000)
+                fields = dict(SUMMARY_FIELD.findall(line))
+                print(f"| os{os_version}/{libraries}/{scenario['name']} | {fields['status']} | "
+                      f"{fields['instructions']} | {fields['stack_high_water']} | "
+                      f"{fields['time_ms']} | {wall_ms} |")
 
 
 def main(argv):

@@ -1,21 +1,12 @@
-"""The program and the stand-in phone library together: each run flips the
-stored manner mode and gives its confirmation with the right timing."""
+"""The program and the stand-in phone library together, where the host shows
+more than the scenario table: the state file from its absence on, garbled
+state, where it lives, and how real sound files and outputs are handled."""
 import os
 import unittest
 
 from kestrum_run import Sandbox
 
-# A wait is never shorter than asked and at most LATE_MS longer; a whole run
-# may take up to START_UP_MS more for starting and loading.
-LATE_MS = 200
-START_UP_MS = 1000
-
-
 class Toggle(Sandbox):
-    def assert_wait(self, start_ms, end_ms, nominal_ms):
-        self.assertGreaterEqual(end_ms - start_ms, nominal_ms)
-        self.assertLess(end_ms - start_ms, nominal_ms + LATE_MS)
-
     def test_two_runs_flip_the_mode_and_back(self):
         entering = self.run_program()
         self.assertEqual(entering.status, 0, entering.stderr)
@@ -31,36 +22,6 @@ class Toggle(Sandbox):
         self.assertEqual(entering.named("SetMannerMode")[0].rest, " value=1")
         self.assertEqual(leaving.named("GetMannerMode")[0].rest, " -> 1")
         self.assertEqual(leaving.named("SetMannerMode")[0].rest, " value=0")
-
-    def test_entering_is_one_long_pulse_without_sound(self):
-        run = self.run_program(os.path.join(self.folder, "ignored.wav"))
-        self.assertEqual(run.status, 0, run.stderr)
-        pulses = run.vibrator()
-        self.assertEqual([state for _, state in pulses], ["on", "off"])
-        self.assert_wait(pulses[0][0], pulses[1][0], 500)
-        self.assertEqual(run.named("PlaySoundW") + run.named("MessageBeep"), [])
-        self.assertLess(run.seconds * 1000, 500 + START_UP_MS)
-
-    def test_leaving_is_three_short_pulses_after_the_sound(self):
-        self.set_state(b"1\n")
-        run = self.run_program()
-        self.assertEqual(run.status, 0, run.stderr)
-        pulses = run.vibrator()
-        self.assertEqual([state for _, state in pulses], ["on", "off"] * 3)
-        ends = pulses[1:] + [(run.named("FreeLibrary")[0].ms, "released")]
-        for (start, state), (end, _) in zip(pulses, ends):
-            self.assert_wait(start, end, 100 if state == "on" else 150)
-        names = [call.name for call in run.calls]
-        self.assertLess(names.index("MessageBeep"), names.index("NLedSetDevice"))
-        self.assertLess(run.seconds * 1000, 750 + START_UP_MS)
-
-    def test_any_nonzero_stored_mode_counts_as_on(self):
-        for stored in (b"2\n", b"-1\n"):
-            self.set_state(stored)
-            run = self.run_program()
-            self.assertEqual(run.status, 0, run.stderr)
-            self.assertEqual(run.named("SetMannerMode")[0].rest, " value=0")
-            self.assertEqual(self.state(), b"0\n")
 
     def test_garbled_or_empty_state_is_reported_and_read_as_off(self):
         for stored in (b"manner mode: on\n", b""):
@@ -86,16 +47,6 @@ class LeaveSound(Sandbox):
         super().setUp()
         self.set_state(b"1\n")
 
-    def test_playable_wav_plays_without_beep(self):
-        path = os.path.join(self.folder, "leave.wav")
-        samples = self.make_wav(path)
-        run = self.run_program(path, "ignored-second-word")
-        self.assertEqual(run.status, 0, run.stderr)
-        self.assertEqual([c.rest for c in run.named("PlaySoundW")],
-                         [f' path="{path}" flags=0x00020001 -> 1'])
-        self.assertEqual(run.named("MessageBeep"), [])
-        self.assert_played(samples)
-
     def test_missing_wav_beeps_once(self):
         path = os.path.join(self.folder, "missing.wav")
         run = self.run_program(path)
@@ -105,16 +56,6 @@ class LeaveSound(Sandbox):
         self.assertEqual([c.rest for c in run.named("MessageBeep")], [" type=0x00000000"])
         self.assertIn(b"\a", run.stderr)
         self.assertEqual(self.state(), b"0\n")
-
-    def test_path_with_blanks_arrives_whole(self):
-        folder = os.path.join(self.folder, "my sounds")
-        os.mkdir(folder)
-        path = os.path.join(folder, "leave tone.wav")
-        samples = self.make_wav(path)
-        run = self.run_program(path)
-        self.assertEqual([c.rest for c in run.named("PlaySoundW")],
-                         [f' path="{path}" flags=0x00020001 -> 1'])
-        self.assert_played(samples)
 
     def test_name_that_is_not_utf8_still_plays(self):
         path = os.path.join(os.fsencode(self.folder), b"leave-\xff\xc3.wav")

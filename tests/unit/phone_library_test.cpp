@@ -19,7 +19,7 @@ TEST(PhoneLibraryClose, ReleasesTheModuleOnce) {
   library.Close();
   library.Close();
   EXPECT_THAT(RecordedCalls(),
-              ElementsAre("@0 LoadLibraryW shphonelib.dll", "@0 FreeLibrary phone"));
+              ElementsAre("@0 LoadLibraryW name=\"shphonelib.dll\" -> ok", "@0 FreeLibrary -> 1"));
 }
 
 }  // namespace

@@ -3,39 +3,51 @@
 #include <dlfcn.h>
 #include <setjmp.h>
 
-#include <cstdio>
+#include <string_view>
 
 #include "app/toggle_manner_mode.h"
 #include "platform/coredll.h"
+#include "platform/wince/argument_words.h"
+#include "support/trace_line.h"
 
 namespace {
+
+using kestrum::Hex32;
+using kestrum::QuoteForTrace;
+using kestrum::TraceLine;
 
 // The module handle the fake hands out; any non-null value that the program
 // must pass back unchanged.
 HMODULE const kPhoneModule = reinterpret_cast<HMODULE>(0x5000);
+constexpr char16_t kProgramPath[] = u"\\Windows\\Kestrum.exe";
 
 SimulatedPhone phone;
 RunOutcome outcome;
 uint32_t now_ms = 0;
 jmp_buf* exit_landing = nullptr;
 
-void Record(const std::string& call) {
-  outcome.calls.push_back("@" + std::to_string(now_ms) + " " + call);
+void Record(const TraceLine& line) { outcome.calls.push_back(line.At(now_ms)); }
+
+std::u16string_view View(const char16_t* text) {
+  return text != nullptr ? std::u16string_view(text) : std::u16string_view();
 }
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08x", value);
-  return text;
+std::string QuotedOrNull(const char16_t* text) {
+  return text != nullptr ? QuoteForTrace(View(text)) : "null";
+}
+
+void AddModuleIfStray(TraceLine& line, HMODULE module) {
+  if (module != kPhoneModule)
+    line.Field("module", Hex32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(module))));
 }
 
 int32_t FakeGetMannerMode() {
-  Record("GetMannerMode");
+  Record(TraceLine("GetMannerMode").Result(phone.manner_mode));
   return phone.manner_mode;
 }
 
 void FakeSetMannerMode(int32_t value) {
-  Record("SetMannerMode " + std::to_string(value));
+  Record(TraceLine("SetMannerMode").Field("value", value));
   phone.manner_mode = value;
 }
 
@@ -44,30 +56,17 @@ FARPROC AsFarProc(Fn entry) {
   return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(entry));
 }
 
-}  // namespace
-
-std::string ToUtf8(const char16_t* text) {
-  if (text == nullptr) return "<null>";
-  std::string out;
-  for (; *text != 0; ++text) {
-    const char32_t c = *text;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0xD800 || c > 0xDFFF) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-      out += escaped;
-    }
+FARPROC FindExport(std::u16string_view name) {
+  if (phone.has_getter && name == u"?GetMannerMode@CshphoneClientlib@@SAHXZ") {
+    return AsFarProc(&FakeGetMannerMode);
   }
-  return out;
+  if (phone.has_setter && name == u"?SetMannerMode@CshphoneClientlib@@SAXH@Z") {
+    return AsFarProc(&FakeSetMannerMode);
+  }
+  return nullptr;
 }
+
+}  // namespace
 
 void ResetPlatform(const SimulatedPhone& simulated) {
   phone = simulated;
@@ -77,16 +76,17 @@ void ResetPlatform(const SimulatedPhone& simulated) {
 
 const std::vector<std::string>& RecordedCalls() { return outcome.calls; }
 
-RunOutcome RunProgram(const SimulatedPhone& simulated, const std::vector<std::u16string>& words) {
+// The words are laid out by the device start-up's own code.
+RunOutcome RunProgram(const SimulatedPhone& simulated, const char16_t* command_line) {
   ResetPlatform(simulated);
-  std::vector<const char16_t*> argv;
-  for (const std::u16string& word : words) argv.push_back(word.c_str());
-  argv.push_back(nullptr);
+  std::vector<uint64_t> block((ArgumentBlockBytes(command_line) + 7) / 8);
+  const ArgumentWords args = LayOutArgumentWords(
+      block.data(), static_cast<uint32_t>(block.size() * 8), kProgramPath, command_line);
 
   jmp_buf landing;
   exit_landing = &landing;
   if (setjmp(landing) == 0) {
-    outcome.status = KestrumMain(static_cast<int32_t>(words.size()), argv.data());
+    outcome.status = KestrumMain(args.count, args.words);
   } else {
     outcome.exited = true;
   }
@@ -98,56 +98,60 @@ RunOutcome RunProgram(const SimulatedPhone& simulated, const std::vector<std::u1
 extern "C" {
 
 HMODULE LoadLibraryW(LPCWSTR name) {
-  Record("LoadLibraryW " + ToUtf8(name));
-  return phone.library_present ? kPhoneModule : nullptr;
+  const bool found = phone.library_present && View(name) == u"shphonelib.dll";
+  Record(TraceLine("LoadLibraryW").Field("name", QuotedOrNull(name)).Result(found ? "ok" : "null"));
+  return found ? kPhoneModule : nullptr;
 }
 
 FARPROC GetProcAddressW(HMODULE module, LPCWSTR name) {
-  const std::string export_name = ToUtf8(name);
-  Record("GetProcAddressW " + std::string(module == kPhoneModule ? "phone " : "other ") +
-         export_name);
-  if (module != kPhoneModule) return nullptr;
-  if (phone.has_getter && export_name == "?GetMannerMode@CshphoneClientlib@@SAHXZ") {
-    return AsFarProc(&FakeGetMannerMode);
-  }
-  if (phone.has_setter && export_name == "?SetMannerMode@CshphoneClientlib@@SAXH@Z") {
-    return AsFarProc(&FakeSetMannerMode);
-  }
-  return nullptr;
+  const FARPROC entry = module == kPhoneModule ? FindExport(View(name)) : nullptr;
+  TraceLine line("GetProcAddressW");
+  line.Field("name", QuotedOrNull(name));
+  AddModuleIfStray(line, module);
+  Record(line.Result(entry != nullptr ? "ok" : "null"));
+  return entry;
 }
 
 BOOL FreeLibrary(HMODULE module) {
-  Record(std::string("FreeLibrary ") + (module == kPhoneModule ? "phone" : "other"));
-  return module == kPhoneModule;
+  TraceLine line("FreeLibrary");
+  AddModuleIfStray(line, module);
+  Record(line.Result(module == kPhoneModule ? 1 : 0));
+  return module == kPhoneModule ? 1 : 0;
 }
 
 int32_t MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
-  Record("MessageBoxW " + std::string(owner == nullptr ? "no-owner " : "owner ") + Hex(style) +
-         " [" + ToUtf8(caption) + "] [" + ToUtf8(text) + "]");
+  TraceLine line("MessageBoxW");
+  line.Field("style", Hex32(style)).Field("caption", QuotedOrNull(caption));
+  line.Field("text", QuotedOrNull(text));
+  if (owner != nullptr) line.Field("owner", "set");
+  Record(line);
   return 1;
 }
 
 BOOL NLedSetDevice(UINT id, void* input) {
-  const auto* s = static_cast<const NLED_SETTINGS_INFO*>(input);
-  Record("NLedSetDevice " + std::to_string(id) + " {" + std::to_string(s->LedNum) + "," +
-         std::to_string(s->OffOnBlink) + "," + std::to_string(s->TotalCycleTime) + "," +
-         std::to_string(s->OnTime) + "," + std::to_string(s->OffTime) + "," +
-         std::to_string(s->MetaCycleOn) + "," + std::to_string(s->MetaCycleOff) + "}");
+  Record(kestrum::VibratorSettingsLine(id, *static_cast<const NLED_SETTINGS_INFO*>(input)));
   return 1;
 }
 
 BOOL PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
-  Record("PlaySoundW [" + ToUtf8(sound) + "] " + (module == nullptr ? "no-module " : "module ") +
-         Hex(flags));
-  return phone.sound_playable;
+  const bool played = sound != nullptr && phone.playable != nullptr &&
+                      View(sound) == View(phone.playable) && flags == (SND_FILENAME | SND_ASYNC);
+  TraceLine line("PlaySoundW");
+  line.Field("path", QuotedOrNull(sound)).Field("flags", Hex32(flags));
+  if (module != nullptr) line.Field("module", "set");
+  Record(line.Result(played ? 1 : 0));
+  return played ? 1 : 0;
 }
 
 BOOL MessageBeep(UINT type) {
-  Record("MessageBeep " + Hex(type));
+  Record(TraceLine("MessageBeep").Field("type", Hex32(type)));
   return 1;
 }
 
-void Sleep(DWORD ms) { now_ms += ms; }
+void Sleep(DWORD ms) {
+  Record(TraceLine("Sleep").Field("ms", ms));
+  now_ms += ms;
+}
 
 // Takes the place of the C library's exit in this test binary: while a run
 // is under way it ends the run instead of the process; otherwise (gtest's own
@@ -155,7 +159,7 @@ void Sleep(DWORD ms) { now_ms += ms; }
 void exit(int status) noexcept {
   if (exit_landing != nullptr) {
     outcome.status = status;
-    Record("exit " + std::to_string(status));
+    Record(TraceLine("exit").Field("status", status));
     longjmp(*exit_landing, 1);
   }
   using ExitFn = void (*)(int);

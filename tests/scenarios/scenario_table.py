@@ -1,0 +1,88 @@
+#!/usr/bin/python3
+"""Reads scenarios.toml beside this file: each scenario with its fragments
+expanded and its defaults filled in. As a script, writes the table as C++
+initialisers for the test binaries: scenario_table.py OUTPUT.inc"""
+
+import os
+import sys
+import tomllib
+
+TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scenarios.toml")
+LIBRARIES = ("present", "absent", "without_getter", "without_setter")
+FIELDS = {"name", "library", "mode", "command_line", "playable", "calls", "status", "mode_after"}
+
+
+def expand(calls, fragments, name):
+    lines = []
+    for call in calls:
+        if call.startswith("*"):
+            if call[1:] not in fragments:
+                raise ValueError(f"{name}: no fragment {call}")
+            lines.extend(fragments[call[1:]])
+        else:
+            lines.append(call)
+    return lines
+
+
+def load(path=TABLE):
+    with open(path, "rb") as table:
+        data = tomllib.load(table)
+    fragments = data.get("fragments", {})
+    scenarios, names = [], set()
+    for scenario in data["scenario"]:
+        name = scenario["name"]
+        if name in names or not name.isidentifier():
+            raise ValueError(f"{name}: names must be unique identifiers")
+        names.add(name)
+        if set(scenario) - FIELDS:
+            raise ValueError(f"{name}: unknown fields {sorted(set(scenario) - FIELDS)}")
+        scenario = dict(scenario, calls=expand(scenario["calls"], fragments, name))
+        scenario.setdefault("library", "present")
+        scenario.setdefault("playable", None)
+        if scenario["library"] not in LIBRARIES:
+            raise ValueError(f"{name}: library must be one of {LIBRARIES}")
+        scenarios.append(scenario)
+    return scenarios
+
+
+def cxx_string(text, prefix=""):
+    """A C++ literal of text; universal character names keep it ASCII."""
+    out = []
+    for char in text:
+        if char in '"\\':
+            out.append("\\" + char)
+        elif " " <= char <= "~":
+            out.append(char)
+        else:
+            out.append(f"\\U{ord(char):08X}")
+    return f'{prefix}"{"".join(out)}"'
+
+
+def cxx_int(value):
+    """-2**31 has no literal of its own in C++."""
+    return "(-2147483647 - 1)" if value == -2**31 else str(value)
+
+
+def cxx_initialiser(scenario):
+    library = scenario["library"]
+    playable = scenario["playable"]
+    calls = ",\n     ".join(cxx_string(call) for call in scenario["calls"])
+    return (f'{{"{scenario["name"]}", {str(library != "absent").lower()}, '
+            f'{str(library != "without_getter").lower()}, '
+            f'{str(library != "without_setter").lower()}, {cxx_int(scenario["mode"])}, '
+            f'{cxx_string(scenario["command_line"], "u")}, '
+            f'{cxx_string(playable, "u") if playable is not None else "nullptr"},\n'
+            f'    {{{calls}}},\n    {cxx_int(scenario["status"])}, {cxx_int(scenario["mode_after"])}}},\n')
+
+
+def main(argv):
+    if len(argv) != 2:
+        sys.exit(__doc__)
+    lines = [f"// Made from {os.path.basename(TABLE)} by {os.path.basename(argv[0])}.\n"]
+    lines += [cxx_initialiser(scenario) for scenario in load()]
+    with open(argv[1], "w", encoding="ascii") as out:
+        out.writelines(lines)
+
+
+if __name__ == "__main__":
+    main(sys.argv)
