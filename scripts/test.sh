@@ -4,11 +4,21 @@
 # phones' files alone, which must come out as the host build made them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+stage=0
+stages=5
+announce() {
+  stage=$((stage + 1))
+  printf '\n==> [%d/%d] %s (%s)\n' "$stage" "$stages" "$1" "$(date +%T)"
+}
+
+announce "installing what the builds need"
 scripts/install-deps.sh
 for preset in host asan; do
+  announce "$preset preset: configure, build, test"
   cmake --preset "$preset"
   cmake --build --preset "$preset"
-  ctest --preset "$preset"
+  ctest --preset "$preset" --parallel 2
 done
 
 # CMake's default generator (Make) and the Release build type, without the
@@ -16,14 +26,17 @@ done
 # the optimiser can change; the static checks do not depend on the build,
 # and the hostile-input suite (most of a minute of deliberate waits) already
 # ran in both presets.
+announce "plain Release build with the default generator"
 cmake -S . -B build/plain-release -DCMAKE_BUILD_TYPE=Release
 cmake --build build/plain-release --parallel 2
 ctest --test-dir build/plain-release --output-on-failure --parallel 2 \
   --exclude-regex '^static_|^e2e\.test_hostile_input$'
 
+announce "device preset: the phones' files alone, as the host build made them"
 cmake --preset device
 cmake --build --preset device
 for file in phone/os5.2/Kestrum.exe phone/os5.1/Kestrum.exe \
   phone/Kestrum-WM6-OS5.2.cab phone/Kestrum-WM5-OS5.1.cab; do
   cmp "build/host/$file" "build/device/$file"
 done
+echo "device files match the host build's"
