@@ -1,8 +1,7 @@
 # cmake -P script: every undefined symbol of the program's objects must be a
 # platform call or another of its own objects, and none may need start-up code.
+# PLATFORM_CALLS: what the device supplies.
 cmake_policy(SET CMP0057 NEW)
-set(platform_calls LoadLibraryW GetProcAddressW FreeLibrary MessageBoxW
-    NLedSetDevice PlaySoundW MessageBeep Sleep exit)
 
 set(defined)
 set(undefined)
@@ -26,7 +25,7 @@ foreach(object IN LISTS OBJECTS)
 endforeach()
 
 foreach(symbol IN LISTS undefined)
-  if(symbol STREQUAL "" OR symbol IN_LIST defined OR symbol IN_LIST platform_calls)
+  if(symbol STREQUAL "" OR symbol IN_LIST defined OR symbol IN_LIST PLATFORM_CALLS)
     continue()
   endif()
   message(FATAL_ERROR "freestanding code needs '${symbol}', which the device does not supply")

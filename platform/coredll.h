@@ -1,5 +1,8 @@
 // The Windows CE calls the program makes, and nothing more. The device image
 // binds these names to COREDLL.dll imports; the host build supplies stand-ins.
+// Each must be a row of platform/wince/coredll_exports.tsv (exit aside, which
+// the device runtime defines): the thunks are made from that table, so the
+// device link finds no definition for a called one that is missing.
 #pragma once
 
 #include <stdint.h>

@@ -63,19 +63,10 @@ iat_\name:
   .size \name, . - \name
 .endm
 
-  coredll_import LoadLibraryW
-  coredll_import GetProcAddressW
-  coredll_import FreeLibrary
-  coredll_import MessageBoxW
-  coredll_import NLedSetDevice
-  coredll_import PlaySoundW
-  coredll_import MessageBeep
-  coredll_import Sleep
-  coredll_import GetModuleFileNameW
-  coredll_import LocalAlloc
-  coredll_import LocalFree
-  coredll_import TerminateProcess
-  coredll_import ExitThread
+// One line per row of coredll_exports.tsv, made by cmake/CoredllExports.cmake.
+// A declaration in platform/coredll.h or startup_calls.h that the program
+// calls but the table lacks has no thunk here, so the device link stops.
+#include "coredll_imports.inc"
 
   .section .kestrum.import_lookup, "a", %progbits
   .word 0

@@ -4,23 +4,12 @@
 
 namespace cerunner {
 
-// The COREDLL exports a program of ours may import, with the ordinals of
-// COREDLL's export definition for Windows CE 5.0 (later versions keep them).
-// There is no exit: the C runtime is linked into each program.
+// COREDLL offers exactly the rows of platform/wince/coredll_exports.tsv
+// (generated list); a row without a member of the same name does not compile.
 const SimulatedCoredll::Export SimulatedCoredll::kExports[] = {
-    {"LoadLibraryW", 528, &SimulatedCoredll::LoadLibraryW},
-    {"GetProcAddressW", 530, &SimulatedCoredll::GetProcAddressW},
-    {"FreeLibrary", 529, &SimulatedCoredll::FreeLibrary},
-    {"MessageBoxW", 858, &SimulatedCoredll::MessageBoxW},
-    {"NLedSetDevice", 840, &SimulatedCoredll::NLedSetDevice},
-    {"PlaySoundW", 378, &SimulatedCoredll::PlaySoundW},
-    {"MessageBeep", 857, &SimulatedCoredll::MessageBeep},
-    {"Sleep", 496, &SimulatedCoredll::Sleep},
-    {"GetModuleFileNameW", 537, &SimulatedCoredll::GetModuleFileNameW},
-    {"LocalAlloc", 33, &SimulatedCoredll::LocalAlloc},
-    {"LocalFree", 36, &SimulatedCoredll::LocalFree},
-    {"TerminateProcess", 544, &SimulatedCoredll::TerminateProcess},
-    {"ExitThread", 6, &SimulatedCoredll::ExitThread},
+#define KESTRUM_COREDLL_EXPORT(name, ordinal) {#name, ordinal, &SimulatedCoredll::name},
+#include "coredll_exports.inc"
+#undef KESTRUM_COREDLL_EXPORT
 };
 const size_t SimulatedCoredll::kExportCount = sizeof kExports / sizeof kExports[0];
 
@@ -46,13 +35,6 @@ std::optional<uint32_t> SimulatedCoredll::ExportAddress(std::string_view name) {
   ImageImport import;
   import.name = name;
   return Resolve(import, false);
-}
-
-std::vector<std::pair<std::string, uint16_t>> SimulatedCoredll::Exports() {
-  std::vector<std::pair<std::string, uint16_t>> exports;
-  for (size_t i = 0; i < kExportCount; ++i)
-    exports.emplace_back(kExports[i].name, kExports[i].ordinal);
-  return exports;
 }
 
 bool SimulatedCoredll::IsStub(uint32_t address) const { return !StubName(address).empty(); }

@@ -41,8 +41,6 @@ class SimulatedCoredll {
   static std::optional<uint32_t> Resolve(const ImageImport& import, bool thumb);
   // The ARM entry point of an export by its exact name, for tests.
   static std::optional<uint32_t> ExportAddress(std::string_view name);
-  // Every export the simulation has: name and ordinal.
-  static std::vector<std::pair<std::string, uint16_t>> Exports();
 
   bool IsStub(uint32_t address) const;
   std::string StubName(uint32_t address) const;

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "tools/cerunner/memory_layout.h"
 
 namespace cerunner {
@@ -112,27 +109,6 @@ TEST_F(Coredll, SoundPlaysOnlyListedFilesByFileName) {
   EXPECT_EQ(Call("Sleep", {0xFFFFFFFF}).kind, CallResult::Kind::kFault);
   EXPECT_EQ(coredll_.trace().back(),
             "@0 PlaySoundW path=\"\\\\SOUNDS\\\\leave.WAV\" flags=0x00000001 -> 0");
-}
-
-// The simulated COREDLL offers what the project's table says COREDLL
-// exports, and nothing else: names and ordinals alike.
-TEST(CoredllExports, AreExactlyTheCheckedInTable) {
-  std::ifstream table(KESTRUM_COREDLL_EXPORTS);
-  ASSERT_TRUE(table) << KESTRUM_COREDLL_EXPORTS;
-  std::vector<std::pair<std::string, uint16_t>> listed;
-  for (std::string line; std::getline(table, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::string name;
-    uint16_t ordinal = 0;
-    ASSERT_TRUE(fields >> name >> ordinal) << line;
-    listed.emplace_back(name, ordinal);
-  }
-  auto offered = SimulatedCoredll::Exports();
-  std::sort(listed.begin(), listed.end());
-  std::sort(offered.begin(), offered.end());
-  EXPECT_EQ(offered, listed);
-  EXPECT_FALSE(SimulatedCoredll::ExportAddress("exit"));
 }
 
 }  // namespace
