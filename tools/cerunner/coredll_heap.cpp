@@ -1,7 +1,7 @@
 // LocalAlloc and LocalFree over a heap that never reuses an address, so a
 // stale pointer or an overrun is caught by CheckHeapAccess.
-#include "tools/cerunner/coredll.h"
 #include "tools/cerunner/memory_layout.h"
+#include "tools/cerunner/simulated_libraries.h"
 
 namespace cerunner {
 namespace {
@@ -13,7 +13,7 @@ constexpr uint8_t kFreshFill = 0xCD;  // no reliance on fresh memory being zero
 
 }  // namespace
 
-CallResult SimulatedCoredll::LocalAlloc(const Guest& guest) {
+CallResult SimulatedLibraries::LocalAlloc(const Guest& guest) {
   const uint32_t flags = guest.Argument(0).value_or(0);
   const uint32_t bytes = guest.Argument(1).value_or(0);
   TraceLine line("LocalAlloc");
@@ -32,7 +32,7 @@ CallResult SimulatedCoredll::LocalAlloc(const Guest& guest) {
   return CallResult::Return(start);
 }
 
-CallResult SimulatedCoredll::LocalFree(const Guest& guest) {
+CallResult SimulatedLibraries::LocalFree(const Guest& guest) {
   const uint32_t block = guest.Argument(0).value_or(0);
   const bool live = heap_blocks_.erase(block) == 1;
   const uint32_t result = (live || block == 0) ? 0 : block;
@@ -40,8 +40,8 @@ CallResult SimulatedCoredll::LocalFree(const Guest& guest) {
   return CallResult::Return(result);
 }
 
-std::optional<std::string> SimulatedCoredll::CheckHeapAccess(uint32_t address,
-                                                             uint32_t size) const {
+std::optional<std::string> SimulatedLibraries::CheckHeapAccess(uint32_t address,
+                                                               uint32_t size) const {
   if (address < kHeapBase || address - kHeapBase >= kHeapSize) return std::nullopt;
   auto after = heap_blocks_.upper_bound(address);
   if (after != heap_blocks_.begin()) {
@@ -51,7 +51,7 @@ std::optional<std::string> SimulatedCoredll::CheckHeapAccess(uint32_t address,
   return "access to " + Hex32(address) + " outside any live LocalAlloc block";
 }
 
-uint32_t SimulatedCoredll::heap_in_use() const {
+uint32_t SimulatedLibraries::heap_in_use() const {
   uint32_t total = 0;
   for (const auto& [start, length] : heap_blocks_) total += length;
   return total;

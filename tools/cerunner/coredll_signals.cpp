@@ -1,5 +1,5 @@
 // The user-facing calls: message box, vibrator, sound, beep and waits.
-#include "tools/cerunner/coredll.h"
+#include "tools/cerunner/simulated_libraries.h"
 #include "tools/cerunner/wide_text.h"
 
 namespace cerunner {
@@ -18,7 +18,7 @@ std::string QuotedOrNull(const std::optional<std::u16string>& text) {
 
 // A null text or caption is allowed by the platform; anything else must be
 // a readable string.
-CallResult SimulatedCoredll::MessageBoxW(const Guest& guest) {
+CallResult SimulatedLibraries::MessageBoxW(const Guest& guest) {
   const uint32_t owner = guest.Argument(0).value_or(0);
   std::optional<std::u16string> text;
   std::optional<std::u16string> caption;
@@ -40,7 +40,7 @@ CallResult SimulatedCoredll::MessageBoxW(const Guest& guest) {
   return CallResult::Return(kIdOk);
 }
 
-CallResult SimulatedCoredll::NLedSetDevice(const Guest& guest) {
+CallResult SimulatedLibraries::NLedSetDevice(const Guest& guest) {
   const uint32_t id = guest.Argument(0).value_or(0);
   const uint32_t record = guest.Argument(1).value_or(0);
   if (id != NLED_SETTINGS_INFO_ID) {
@@ -58,7 +58,7 @@ CallResult SimulatedCoredll::NLedSetDevice(const Guest& guest) {
 
 // Only the simulated file list decides whether a file plays; a null path
 // stops any sound and succeeds, as on the phone.
-CallResult SimulatedCoredll::PlaySoundW(const Guest& guest) {
+CallResult SimulatedLibraries::PlaySoundW(const Guest& guest) {
   const uint32_t module = guest.Argument(1).value_or(0);
   const uint32_t flags = guest.Argument(2).value_or(0);
   std::optional<std::u16string> path;
@@ -78,12 +78,12 @@ CallResult SimulatedCoredll::PlaySoundW(const Guest& guest) {
   return CallResult::Return(played ? 1 : 0);
 }
 
-CallResult SimulatedCoredll::MessageBeep(const Guest& guest) {
+CallResult SimulatedLibraries::MessageBeep(const Guest& guest) {
   Trace(TraceLine("MessageBeep").Field("type", Hex32(guest.Argument(0).value_or(0))));
   return CallResult::Return(1);
 }
 
-CallResult SimulatedCoredll::Sleep(const Guest& guest) {
+CallResult SimulatedLibraries::Sleep(const Guest& guest) {
   const uint32_t ms = guest.Argument(0).value_or(0);
   if (ms == kInfinite) return CallResult::Fault("Sleep(INFINITE) never returns");
   Trace(TraceLine("Sleep").Field("ms", ms));

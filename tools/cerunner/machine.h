@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "tools/cerunner/coredll.h"
 #include "tools/cerunner/guest.h"
 #include "tools/cerunner/pe_image.h"
 #include "tools/cerunner/phone_setup.h"
 #include "tools/cerunner/run_image.h"
+#include "tools/cerunner/simulated_libraries.h"
 
 namespace cerunner {
 
@@ -46,7 +46,7 @@ class Machine {
   const PhoneSetup& setup_;
   uc_engine* uc_ = nullptr;
   Guest guest_{nullptr};
-  SimulatedCoredll coredll_;
+  SimulatedLibraries coredll_;
   RunReport report_;
   bool finished_ = false;
   bool exited_ = false;

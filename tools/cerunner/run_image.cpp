@@ -1,8 +1,8 @@
 #include "tools/cerunner/run_image.h"
 
-#include "tools/cerunner/coredll.h"
 #include "tools/cerunner/machine.h"
 #include "tools/cerunner/pe_image.h"
+#include "tools/cerunner/simulated_libraries.h"
 
 namespace cerunner {
 
@@ -17,7 +17,7 @@ RunReport RunImage(const std::vector<uint8_t>& file, const PhoneSetup& setup) {
   }
   const std::optional<std::string> unbound =
       BindImports(*load.image, [&setup](const ImageImport& import) {
-        return SimulatedCoredll::Resolve(import, setup.thumb_libraries);
+        return SimulatedLibraries::Resolve(import, setup.thumb_libraries);
       });
   if (unbound) {
     refused.message = *unbound;

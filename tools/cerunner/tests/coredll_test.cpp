@@ -1,6 +1,6 @@
 // Simulated COREDLL behaviour that the real image does not reach: limits,
 // stale handles and the heap checks behind the runner's fault reports.
-#include "tools/cerunner/coredll.h"
+#include "tools/cerunner/simulated_libraries.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ class Coredll : public ::testing::Test {
   CallResult Call(const char* name, std::initializer_list<uint32_t> arguments) {
     int reg = UC_ARM_REG_R0;
     for (uint32_t argument : arguments) guest_.SetRegister(reg++, argument);
-    return coredll_.Call(*SimulatedCoredll::ExportAddress(name), guest_);
+    return coredll_.Call(*SimulatedLibraries::ExportAddress(name), guest_);
   }
 
   uint32_t PutString(uint32_t at, std::u16string text) {
@@ -33,7 +33,7 @@ class Coredll : public ::testing::Test {
   }
 
   PhoneSetup setup_;
-  SimulatedCoredll coredll_{setup_};
+  SimulatedLibraries coredll_{setup_};
   uc_engine* uc_ = nullptr;
   Guest guest_{nullptr};
 };

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <random>
 
-#include "tools/cerunner/coredll.h"
+#include "tools/cerunner/simulated_libraries.h"
 #include "tools/cerunner/pe_image.h"
 
 namespace cerunner {
@@ -20,7 +20,7 @@ std::vector<uint8_t> DeviceImage() {
 }
 
 std::optional<uint32_t> ArmCoredll(const ImageImport& import) {
-  return SimulatedCoredll::Resolve(import, false);
+  return SimulatedLibraries::Resolve(import, false);
 }
 
 uint32_t Word(const std::vector<uint8_t>& memory, size_t at) {
@@ -37,7 +37,7 @@ TEST(LoadImage, BindsEveryImportOfTheRealImageToADistinctStub) {
   std::vector<uint32_t> bound;
   for (const ImageImport& import : load.image->imports) {
     const uint32_t slot = Word(load.image->memory, import.slot_rva);
-    EXPECT_EQ(slot, SimulatedCoredll::ExportAddress(import.name)) << import.name;
+    EXPECT_EQ(slot, SimulatedLibraries::ExportAddress(import.name)) << import.name;
     bound.push_back(slot);
   }
   std::sort(bound.begin(), bound.end());

@@ -1,5 +1,6 @@
-// The simulated COREDLL.dll and shphonelib.dll: each export the image may
-// import has a stub address; a call there runs the matching member here.
+// What the image sees of the phone: COREDLL.dll and the phone library
+// shphonelib.dll. Each export the image may import has a stub address; a
+// call there runs the matching member here.
 #pragma once
 
 #include <cstdint>
@@ -32,9 +33,9 @@ struct CallResult {
   static CallResult Fault(std::string why) { return {Kind::kFault, 0, std::move(why)}; }
 };
 
-class SimulatedCoredll {
+class SimulatedLibraries {
  public:
-  explicit SimulatedCoredll(const PhoneSetup& setup) : setup_(setup), mode_(setup.manner_mode) {}
+  explicit SimulatedLibraries(const PhoneSetup& setup) : setup_(setup), mode_(setup.manner_mode) {}
 
   // What the loader binds an import to: the export's entry point (with bit 0
   // set when the libraries are Thumb code), or nothing if COREDLL lacks it.
@@ -57,7 +58,7 @@ class SimulatedCoredll {
   const std::vector<std::string>& trace() const { return trace_; }
 
  private:
-  using Handler = CallResult (SimulatedCoredll::*)(const Guest&);
+  using Handler = CallResult (SimulatedLibraries::*)(const Guest&);
   struct Export {
     const char* name;
     uint16_t ordinal;

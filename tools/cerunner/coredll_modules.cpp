@@ -1,9 +1,8 @@
-// Module loading, the phone library's two entry points, and the ends of the
-// process.
+// Module loading and the ends of the process.
 #include <algorithm>
 
-#include "tools/cerunner/coredll.h"
 #include "tools/cerunner/memory_layout.h"
+#include "tools/cerunner/simulated_libraries.h"
 #include "tools/cerunner/wide_text.h"
 
 namespace cerunner {
@@ -21,7 +20,7 @@ bool NamesPhoneLibrary(std::u16string_view name) {
 
 }  // namespace
 
-CallResult SimulatedCoredll::LoadLibraryW(const Guest& guest) {
+CallResult SimulatedLibraries::LoadLibraryW(const Guest& guest) {
   std::string fault;
   const std::optional<std::u16string> name = WideArgument(guest, 0, "library name", fault);
   if (!name) return CallResult::Fault("LoadLibraryW: " + fault);
@@ -33,7 +32,7 @@ CallResult SimulatedCoredll::LoadLibraryW(const Guest& guest) {
   return CallResult::Return(found ? kPhoneLibraryBase : 0);
 }
 
-CallResult SimulatedCoredll::GetProcAddressW(const Guest& guest) {
+CallResult SimulatedLibraries::GetProcAddressW(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const uint32_t name_pointer = guest.Argument(1).value_or(0);
   const bool loaded = LibraryLoaded(module);
@@ -56,7 +55,7 @@ CallResult SimulatedCoredll::GetProcAddressW(const Guest& guest) {
   return CallResult::Return(address);
 }
 
-CallResult SimulatedCoredll::FreeLibrary(const Guest& guest) {
+CallResult SimulatedLibraries::FreeLibrary(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const bool loaded = LibraryLoaded(module);
   if (loaded) --library_references_;
@@ -70,7 +69,7 @@ CallResult SimulatedCoredll::FreeLibrary(const Guest& guest) {
 // copied, as Windows CE documents it. Null and the process handle (the
 // program's instance handle) name the program; a loaded library's handle
 // names the library; anything else, the image base included, fails.
-CallResult SimulatedCoredll::GetModuleFileNameW(const Guest& guest) {
+CallResult SimulatedLibraries::GetModuleFileNameW(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const uint32_t buffer = guest.Argument(1).value_or(0);
   const uint32_t size = guest.Argument(2).value_or(0);
@@ -99,7 +98,7 @@ CallResult SimulatedCoredll::GetModuleFileNameW(const Guest& guest) {
 
 // Only the program's own process can be ended here: the pseudo-handle or
 // its real handle. Any other handle is not one the program holds.
-CallResult SimulatedCoredll::TerminateProcess(const Guest& guest) {
+CallResult SimulatedLibraries::TerminateProcess(const Guest& guest) {
   const uint32_t process = guest.Argument(0).value_or(0);
   const auto status = static_cast<int32_t>(guest.Argument(1).value_or(0));
   const bool self = process == kCurrentProcess || process == kProcessHandle;
@@ -110,24 +109,10 @@ CallResult SimulatedCoredll::TerminateProcess(const Guest& guest) {
 }
 
 // The program has one thread, so ending it ends the process.
-CallResult SimulatedCoredll::ExitThread(const Guest& guest) {
+CallResult SimulatedLibraries::ExitThread(const Guest& guest) {
   const auto status = static_cast<int32_t>(guest.Argument(0).value_or(0));
   Trace(TraceLine("ExitThread").Field("status", status));
   return CallResult::Exit(status);
-}
-
-// An entry point of an unloaded module is no longer code on the phone.
-CallResult SimulatedCoredll::GetMannerMode(const Guest&) {
-  if (library_references_ == 0) return CallResult::Fault("GetMannerMode called after FreeLibrary");
-  Trace(TraceLine("GetMannerMode").Result(mode_));
-  return CallResult::Return(static_cast<uint32_t>(mode_));
-}
-
-CallResult SimulatedCoredll::SetMannerMode(const Guest& guest) {
-  if (library_references_ == 0) return CallResult::Fault("SetMannerMode called after FreeLibrary");
-  mode_ = static_cast<int32_t>(guest.Argument(0).value_or(0));
-  Trace(TraceLine("SetMannerMode").Field("value", mode_));
-  return CallResult::Return(0);
 }
 
 }  // namespace cerunner
