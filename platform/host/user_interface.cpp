@@ -40,10 +40,11 @@ extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uTy
   return kIdOk;
 }
 
-// The bell gets a line of its own so that every trace line starts with '@'.
+// BEL before the newline: one '@' line per call, its text unchanged once control bytes are dropped.
 extern "C" BOOL MessageBeep(UINT uType) {
-  const std::string line =
-      kestrum::TraceLine("MessageBeep").Field("type", kestrum::Hex32(uType)).Text();
-  kestrum::WriteToStderr(line + "\a\n");
+  std::string line = kestrum::TraceLine("MessageBeep").Field("type", kestrum::Hex32(uType)).Text();
+  line.pop_back();
+  line.append("\a\n");
+  kestrum::WriteToStderr(line);
   return 1;
 }
