@@ -95,7 +95,7 @@ TraceLine& TraceLine::Result(std::string_view result) {
 TraceLine& TraceLine::Result(int64_t result) { return Result(std::to_string(result)); }
 
 std::string TraceLine::Text() const {
-  return "@" + std::to_string(TraceMilliseconds()) + " " + call_ + rest_ + "\n";
+  return '@' + std::to_string(TraceMilliseconds()) + " " + call_ + rest_ + "\n";
 }
 
 void TraceLine::Write() const { WriteToStderr(Text()); }

@@ -31,7 +31,7 @@ extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uTy
       .Field("caption", kestrum::QuoteForTrace(caption))
       .Field("text", kestrum::QuoteForTrace(text))
       .Write();
-  kestrum::WriteToStderr("[" + kestrum::Utf16ToDisplayUtf8(caption) + "]\n" +
+  kestrum::WriteToStderr('[' + kestrum::Utf16ToDisplayUtf8(caption) + "]\n" +
                          kestrum::Utf16ToDisplayUtf8(text) + "\n");
   if (isatty(STDIN_FILENO) != 0) {
     kestrum::WriteToStderr("(Enter closes the message)\n");

@@ -20,7 +20,7 @@ uint32_t now_ms = 0;
 jmp_buf* exit_landing = nullptr;
 
 void Record(const std::string& call) {
-  outcome.calls.push_back("@" + std::to_string(now_ms) + " " + call);
+  outcome.calls.push_back('@' + std::to_string(now_ms) + " " + call);
 }
 
 std::string Hex(uint32_t value) {

@@ -35,8 +35,8 @@ std::vector<std::string> LeaveCalls(const std::string& sound_calls_joined) {
     calls.push_back("@0 " + sound_calls_joined.substr(start, end - start));
   }
   for (int at : {0, 250, 500}) {
-    calls.push_back("@" + std::to_string(at) + " " + kOn);
-    calls.push_back("@" + std::to_string(at + 100) + " " + kOff);
+    calls.push_back('@' + std::to_string(at) + " " + kOn);
+    calls.push_back('@' + std::to_string(at + 100) + " " + kOff);
   }
   calls.push_back("@750 FreeLibrary phone");
   return calls;

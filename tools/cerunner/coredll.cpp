@@ -90,7 +90,7 @@ bool SimulatedCoredll::LibraryLoaded(uint32_t module) const {
 }
 
 void SimulatedCoredll::Trace(const std::string& record) {
-  trace_.push_back("@" + std::to_string(clock_ms_) + " " + record);
+  trace_.push_back('@' + std::to_string(clock_ms_) + " " + record);
 }
 
 std::optional<std::u16string> SimulatedCoredll::WideArgument(const Guest& guest, int index,

@@ -68,7 +68,7 @@ Lines ProgramCalls(const RunReport& report) {
   return calls;
 }
 
-std::string At(int ms, const std::string& call) { return "@" + std::to_string(ms) + " " + call; }
+std::string At(int ms, const std::string& call) { return '@' + std::to_string(ms) + " " + call; }
 
 Lines LeavePulses() {
   Lines pulses;
