@@ -30,7 +30,7 @@ extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uTy
                           .Field("style", kestrum::Hex32(uType))
                           .Field("caption", kestrum::QuoteForTrace(caption))
                           .Field("text", kestrum::QuoteForTrace(text)));
-  kestrum::WriteToStderr("[" + kestrum::Utf16ToDisplayUtf8(caption) + "]\n" +
+  kestrum::WriteToStderr('[' + kestrum::Utf16ToDisplayUtf8(caption) + "]\n" +
                          kestrum::Utf16ToDisplayUtf8(text) + "\n");
   if (isatty(STDIN_FILENO) != 0) {
     kestrum::WriteToStderr("(Enter closes the message)\n");
@@ -39,11 +39,12 @@ extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uTy
   return kIdOk;
 }
 
-// The bell gets a line of its own so that every trace line starts with '@'.
+// The bell only where someone hears it: in a captured trace it would be a
+// byte that belongs to no call. At a terminal it goes in the line's write.
 extern "C" BOOL MessageBeep(UINT uType) {
   const std::string line = kestrum::TraceLine("MessageBeep")
                                .Field("type", kestrum::Hex32(uType))
                                .At(kestrum::TraceMilliseconds());
-  kestrum::WriteToStderr(line + "\n\a\n");
+  kestrum::WriteToStderr((isatty(STDERR_FILENO) != 0 ? "\a" : "") + line + "\n");
   return 1;
 }

@@ -1,8 +1,11 @@
 // cerunner: runs a Windows CE program image on an emulated phone.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <exception>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,11 +20,28 @@ constexpr int kRefused = 3;
 constexpr int kStopped = 4;
 constexpr int kInternalError = 5;
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+// Bounds what a device, pipe or huge file given as the image can make us hold.
+constexpr size_t kMaxImageFile = size_t{64} << 20;
+
+// Reads the whole file; returns the reason it could not, or "".
+std::string ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  int error = 0;
+  uint8_t chunk[65536];
+  for (;;) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) error = errno;
+    if (got <= 0) break;
+    if (bytes.size() + static_cast<size_t>(got) > kMaxImageFile) {
+      error = EFBIG;
+      break;
+    }
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  }
+  close(fd);
+  return error != 0 ? std::strerror(error) : "";
 }
 
 int Report(const cerunner::RunReport& report) {
@@ -51,8 +71,9 @@ int RunCommand(const std::vector<std::string>& arguments) {
   }
   const auto& options = std::get<cerunner::RunnerOptions>(parsed);
   std::vector<uint8_t> image;
-  if (!ReadFile(options.image_path, image)) {
-    std::cerr << "cerunner: refused to load: cannot read " << options.image_path << '\n';
+  const std::string problem = ReadFile(options.image_path, image);
+  if (!problem.empty()) {
+    std::cerr << "cerunner: cannot read image " << options.image_path << ": " << problem << '\n';
     return kRefused;
   }
   return Report(cerunner::RunImage(image, options.phone));

@@ -19,7 +19,7 @@ const char kUsage[] =
     "  result mode=<manner mode> status=<exit status|none> instructions=<n>\n"
     "         stack_high_water=<bytes> time_ms=<virtual ms> heap_in_use=<bytes>\n"
     "\n"
-    "Options:\n"
+    "Options (a value may also follow as the next argument: --mode 1):\n"
     "  --phone-library=present|absent  whether LoadLibraryW finds shphonelib.dll\n"
     "                                  (default present)\n"
     "  --no-getter, --no-setter        the library lacks GetMannerMode/SetMannerMode\n"
@@ -35,7 +35,7 @@ const char kUsage[] =
     "                                  Thumb code, so calls must interwork\n"
     "  --budget=N                      instructions the image may execute\n"
     "                                  (default 10000000)\n"
-    "  --help                          this text\n"
+    "  -h, --help                      this text\n"
     "\n"
     "Exit status of the runner (the program's own status is in the summary):\n"
     "  0  the program ran to its exit\n"
@@ -96,6 +96,14 @@ std::string ApplyValue(std::string_view key, std::string_view value, PhoneSetup&
   return "";
 }
 
+bool TakesValue(std::string_view key) {
+  for (const std::string_view name : {"--phone-library", "--mode", "--playable", "--cmdline",
+                                      "--module-path", "--os-version", "--budget"}) {
+    if (key == name) return true;
+  }
+  return false;
+}
+
 std::string ApplyOption(std::string_view argument, PhoneSetup& phone) {
   if (argument == "--no-getter") {
     phone.has_getter = false;
@@ -118,15 +126,21 @@ std::string ApplyOption(std::string_view argument, PhoneSetup& phone) {
 ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
   RunnerOptions options;
   bool only_paths = false;
-  for (const std::string& argument : arguments) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
     const bool is_option = !only_paths && argument.size() > 1 && argument[0] == '-';
-    if (is_option && argument == "--help") return HelpRequest{};
+    if (is_option && (argument == "--help" || argument == "-h")) return HelpRequest{};
     if (is_option && argument == "--") {
       only_paths = true;
       continue;
     }
     if (is_option) {
-      const std::string problem = ApplyOption(argument, options.phone);
+      std::string option = argument;
+      if (TakesValue(argument)) {
+        if (i + 1 == arguments.size()) return OptionError{argument + ": needs a value"};
+        option.append("=").append(arguments[++i]);
+      }
+      const std::string problem = ApplyOption(option, options.phone);
       if (!problem.empty()) return OptionError{problem};
       continue;
     }

@@ -135,11 +135,12 @@ TEST(MessageBoxCall, ShowsCaptionAndTextAndReturnsAtOnceWithoutATerminal) {
   EXPECT_NE(text.find("[Cap]\nt\u00e9xt \"q\"\n"), std::string::npos) << text;
 }
 
-TEST(MessageBeepCall, RingsTheBellOnALineOfItsOwn) {
+// Into a file the bell is only a stray byte: the trace gets the line alone.
+TEST(MessageBeepCall, WritesItsOneTraceLineAndNoBellIntoAFile) {
   StderrCapture capture;
   EXPECT_EQ(MessageBeep(MB_OK), 1);
   const std::string text = capture.Text();
-  EXPECT_NE(text.find(" MessageBeep type=0x00000000\n\a\n"), std::string::npos);
+  EXPECT_EQ(text.substr(text.find(' ')), " MessageBeep type=0x00000000\n") << text;
   EXPECT_EQ(text[0], '@');
 }
 

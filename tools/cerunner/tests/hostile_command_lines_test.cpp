@@ -107,7 +107,8 @@ TEST_F(HostileCommandLine, LongestCommandLine) {
   ASSERT_EQ(many_words.size(), kLongestCommandLine);
   ExpectRefusedThenBeep(Leave(many_words), "\"b\"");
 
-  std::u16string quoted = u"\"" + std::u16string(kLongestCommandLine - 2, u' ') + u"\"";
+  std::u16string quoted(kLongestCommandLine, u' ');
+  quoted.front() = quoted.back() = u'"';
   ExpectRefusedThenBeep(Leave(quoted), "\"" + std::string(kLongestCommandLine - 2, ' ') + "\"");
 }
 

@@ -220,13 +220,19 @@ class Command(unittest.TestCase):
                                         r"stack_high_water=\d+ time_ms=500 heap_in_use=0\n$")
         self.assertIn("@500 TerminateProcess process=0x00000042 status=0\n", result.stderr)
 
-    def test_bad_options_and_missing_files_have_their_own_status(self):
-        for arguments, status in ((["--mode=on", IMAGE], BAD_OPTIONS),
-                                  (["--help"], RAN_TO_EXIT),
-                                  ([os.path.join(tempfile.gettempdir(), "no-such.exe")], REFUSED)):
+    def test_bad_options_and_unreadable_images_have_their_own_status(self):
+        missing = os.path.join(tempfile.gettempdir(), "no-such.exe")
+        folder = tempfile.gettempdir()
+        for arguments, status, message in (
+                (["--mode=on", IMAGE], BAD_OPTIONS, "--mode: must be"),
+                (["--help"], RAN_TO_EXIT, ""),
+                ([missing], REFUSED, f"cannot read image {missing}: No such file or directory\n"),
+                ([folder], REFUSED, f"cerunner: cannot read image {folder}: Is a directory\n")):
             with self.subTest(arguments=arguments):
-                result = subprocess.run([RUNNER, *arguments], capture_output=True, timeout=60)
-                self.assertEqual(result.returncode, status)
+                result = subprocess.run([RUNNER, *arguments], capture_output=True, text=True,
+                                        timeout=60)
+                self.assertEqual(result.returncode, status, result.stderr)
+                self.assertIn(message, result.stderr)
 
 
 if __name__ == "__main__":

@@ -38,23 +38,38 @@ std::string ErrorOf(const ParsedOptions& parsed) {
   return error != nullptr ? error->message : "";
 }
 
-TEST(ParseOptions, SetsUpThePhone) {
-  const ParsedOptions parsed = Parse({"--phone-library=absent", "--no-getter", "--no-setter",
-                                      "--mode=-1", "--playable=\\a.wav", "--playable=\\b.wav",
-                                      "--cmdline=\"x y\"", "--module-path=\\K.exe", "--budget=5",
-                                      "--os-version=5.1", "--thumb-libraries", "img.exe"});
-  const auto& options = std::get<RunnerOptions>(parsed);
-  EXPECT_EQ(options.image_path, "img.exe");
-  EXPECT_FALSE(options.phone.library_present);
-  EXPECT_FALSE(options.phone.has_getter);
-  EXPECT_FALSE(options.phone.has_setter);
-  EXPECT_EQ(options.phone.manner_mode, -1);
-  EXPECT_EQ(options.phone.playable_files, (std::vector<std::u16string>{u"\\a.wav", u"\\b.wav"}));
-  EXPECT_EQ(options.phone.command_line, u"\"x y\"");
-  EXPECT_EQ(options.phone.module_path, u"\\K.exe");
-  EXPECT_EQ(options.phone.instruction_budget, 5u);
-  EXPECT_EQ(options.phone.os_version.minor, 1u);
-  EXPECT_TRUE(options.phone.thumb_libraries);
+// The arguments as given, and with each "--key=value" as "--key" "value".
+std::vector<std::vector<std::string>> JoinedAndSeparate(const std::vector<std::string>& joined) {
+  std::vector<std::string> separate;
+  for (const std::string& argument : joined) {
+    const size_t equals = argument.find('=');
+    separate.push_back(argument.substr(0, equals));
+    if (equals != std::string::npos) separate.push_back(argument.substr(equals + 1));
+  }
+  return {joined, separate};
+}
+
+TEST(ParseOptions, SetsUpThePhoneWithValuesJoinedOrSeparate) {
+  for (const auto& arguments :
+       JoinedAndSeparate({"--phone-library=absent", "--no-getter", "--no-setter", "--mode=-1",
+                          "--playable=\\a.wav", "--playable=\\b.wav", "--cmdline=\"x y\"",
+                          "--module-path=\\K.exe", "--budget=5", "--os-version=5.1",
+                          "--thumb-libraries", "img.exe"})) {
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    const ParsedOptions parsed = Parse(arguments);
+    const auto& options = std::get<RunnerOptions>(parsed);
+    EXPECT_EQ(options.image_path, "img.exe");
+    EXPECT_FALSE(options.phone.library_present);
+    EXPECT_FALSE(options.phone.has_getter);
+    EXPECT_FALSE(options.phone.has_setter);
+    EXPECT_EQ(options.phone.manner_mode, -1);
+    EXPECT_EQ(options.phone.playable_files, (std::vector<std::u16string>{u"\\a.wav", u"\\b.wav"}));
+    EXPECT_EQ(options.phone.command_line, u"\"x y\"");
+    EXPECT_EQ(options.phone.module_path, u"\\K.exe");
+    EXPECT_EQ(options.phone.instruction_budget, 5u);
+    EXPECT_EQ(options.phone.os_version.minor, 1u);
+    EXPECT_TRUE(options.phone.thumb_libraries);
+  }
 }
 
 TEST(ParseOptions, RefusesBadValuesWithTheOptionNamed) {
@@ -77,6 +92,8 @@ TEST(ParseOptions, RefusesBadValuesWithTheOptionNamed) {
   EXPECT_EQ(ErrorOf(Parse({"--no-getter=1", "i"})), "--no-getter: is not an option");
   EXPECT_EQ(ErrorOf(Parse({"a", "b"})), "more than one image given");
   EXPECT_EQ(ErrorOf(Parse({})), "no image given");
+  EXPECT_EQ(ErrorOf(Parse({"i", "--budget"})), "--budget: needs a value");
+  EXPECT_EQ(ErrorOf(Parse({"--os-version", "5.0", "i"})), "--os-version: must be 5.1 or 5.2");
 }
 
 TEST(ParseOptions, TakesAnythingAfterDoubleDashAsTheImage) {
@@ -84,6 +101,7 @@ TEST(ParseOptions, TakesAnythingAfterDoubleDashAsTheImage) {
   const auto& options = std::get<RunnerOptions>(parsed);
   EXPECT_EQ(options.image_path, "--mode=1");
   EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"--help", "--mode=x"})));
+  EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"-h"})));
 }
 
 }  // namespace
