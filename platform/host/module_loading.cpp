@@ -1,6 +1,8 @@
 // LoadLibraryW, GetProcAddressW and FreeLibrary over dlopen. A bare name is
 // looked for beside the program first, as the phone finds a library in the
 // program's folder, then by the system's search; never in the current folder.
+// A module's exports are its export directory's names (export_directory.h),
+// not its ELF symbols.
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,14 +10,17 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/coredll.h"
+#include "platform/host/export_directory.h"
 #include "platform/host/trace.h"
 #include "support/utf16_codec.h"
 
 namespace {
 
-// Windows passes an export ordinal in place of a name pointer below 64 Ki.
+// The CE loader takes a name pointer below 64 Ki as an export ordinal; the
+// stand-ins export by name only.
 constexpr uintptr_t kOrdinalLimit = 0x10000;
 
 std::optional<std::string> ProgramFolder() {
@@ -49,6 +54,18 @@ void* LoadByName(const std::string& name) {
   return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
+// The CE loader's GetProcAddress compares the name with each export's name
+// exactly, case and all; a module without an export directory exports nothing.
+FARPROC FindExport(HMODULE module, std::u16string_view name) {
+  if (module == nullptr) return nullptr;
+  const auto* entry =
+      static_cast<const kestrum::ExportEntry*>(dlsym(module, kestrum::kExportDirectorySymbol));
+  for (; entry != nullptr && entry->name != nullptr; ++entry) {
+    if (kestrum::Utf16View(entry->name) == name) return reinterpret_cast<FARPROC>(entry->entry);
+  }
+  return nullptr;
+}
+
 const char* Outcome(const void* pointer) { return pointer != nullptr ? "ok" : "null"; }
 
 }  // namespace
@@ -72,12 +89,11 @@ extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
     return nullptr;
   }
   const auto text = kestrum::Utf16View(lpProcName);
-  const auto name = kestrum::Utf16ToBytes(text);
-  void* entry = hModule != nullptr && name ? dlsym(hModule, name->c_str()) : nullptr;
+  const FARPROC entry = FindExport(hModule, text);
   kestrum::WriteTrace(kestrum::TraceLine("GetProcAddressW")
                           .Field("name", kestrum::QuoteForTrace(text))
-                          .Result(Outcome(entry)));
-  return reinterpret_cast<FARPROC>(entry);
+                          .Result(entry != nullptr ? "ok" : "null"));
+  return entry;
 }
 
 extern "C" BOOL FreeLibrary(HMODULE hLibModule) {

@@ -23,4 +23,8 @@ int32_t LoadMannerMode(const std::string& folder);
 // A failure is reported on stderr and returns false.
 bool StoreMannerMode(const std::string& folder, int32_t value);
 
+// The library's two entry points over that file.
+int32_t GetMannerMode() noexcept;
+void SetMannerMode(int32_t value) noexcept;
+
 }  // namespace kestrum

@@ -1,5 +1,6 @@
 // The stand-in platform calls that need neither a sound card nor a phone
 // library: their results, their trace lines, and that they never block.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "platform/coredll.h"
+#include "platform/host/export_directory.h"
 #include "platform/host/tests/stderr_capture.h"
 
 namespace {
@@ -159,13 +161,54 @@ TEST(ModuleCalls, MissingModulesAndNamesGiveNull) {
   EXPECT_NE(text.find(" FreeLibrary -> 0\n"), std::string::npos);
 }
 
-TEST(ModuleCalls, LoadsAndResolvesASystemLibraryByItsBareName) {
+// A module's ELF symbols are not its exports: only an export directory is.
+TEST(ModuleCalls, LoadsASystemLibraryByItsBareNameButFindsNoExports) {
   StderrCapture capture;
   HMODULE module = LoadLibraryW(u"libm.so.6");
   ASSERT_NE(module, nullptr);
-  EXPECT_NE(GetProcAddressW(module, u"cos"), nullptr);
-  EXPECT_EQ(GetProcAddressW(module, u"kestrum_no_such_symbol"), nullptr);
+  EXPECT_EQ(GetProcAddressW(module, u"cos"), nullptr);
   EXPECT_EQ(FreeLibrary(module), 1);
+}
+
+constexpr LPCWSTR kGetter = u"?GetMannerMode@CshphoneClientlib@@SAHXZ";
+constexpr LPCWSTR kSetter = u"?SetMannerMode@CshphoneClientlib@@SAXH@Z";
+
+std::size_t ExportCount(HMODULE module) {
+  const auto* entry =
+      static_cast<const kestrum::ExportEntry*>(dlsym(module, kestrum::kExportDirectorySymbol));
+  std::size_t count = 0;
+  while (entry != nullptr && entry[count].name != nullptr) ++count;
+  return count;
+}
+
+// The full library and the two variants, each lacking one export; as on the
+// phone, a name differing in case, cut short or run on finds nothing.
+TEST(PhoneLibraryExports, EachBuildOffersExactlyItsDecoratedNames) {
+  struct Build {
+    std::string path;
+    bool getter;
+    bool setter;
+  };
+  StderrCapture capture;
+  for (const Build& build :
+       {Build{KESTRUM_PHONE_LIBRARY, true, true}, Build{KESTRUM_PHONE_WITHOUT_GETTER, false, true},
+        Build{KESTRUM_PHONE_WITHOUT_SETTER, true, false}}) {
+    HMODULE module = LoadLibraryW(std::u16string(build.path.begin(), build.path.end()).c_str());
+    ASSERT_NE(module, nullptr) << build.path;
+    EXPECT_EQ(GetProcAddressW(module, kGetter) != nullptr, build.getter) << build.path;
+    EXPECT_EQ(GetProcAddressW(module, kSetter) != nullptr, build.setter) << build.path;
+    EXPECT_EQ(ExportCount(module), (build.getter ? 1U : 0U) + (build.setter ? 1U : 0U));
+    for (LPCWSTR near_miss :
+         {u"?getMannerMode@CshphoneClientlib@@SAHXZ", u"?SETMANNERMODE@CSHPHONECLIENTLIB@@SAXH@Z",
+          u"?GetMannerMode@CshphoneClientlib@@SAHX",
+          u"?SetMannerMode@CshphoneClientlib@@SAXH@Z_"}) {
+      EXPECT_EQ(GetProcAddressW(module, near_miss), nullptr) << build.path;
+    }
+    EXPECT_EQ(FreeLibrary(module), 1);
+  }
+  EXPECT_NE(capture.Text().find(
+                " GetProcAddressW name=\"?GetMannerMode@CshphoneClientlib@@SAHXZ\" -> ok\n"),
+            std::string::npos);
 }
 
 }  // namespace
