@@ -1,10 +1,9 @@
 // Simulated COREDLL behaviour that the real image does not reach: limits,
 // stale handles and the heap checks behind the runner's fault reports.
-#include "tools/cerunner/simulated_libraries.h"
-
 #include <gtest/gtest.h>
 
 #include "tools/cerunner/memory_layout.h"
+#include "tools/cerunner/simulated_libraries.h"
 
 namespace cerunner {
 namespace {

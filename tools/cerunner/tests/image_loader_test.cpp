@@ -8,8 +8,8 @@
 #include <iterator>
 #include <random>
 
-#include "tools/cerunner/simulated_libraries.h"
 #include "tools/cerunner/pe_image.h"
+#include "tools/cerunner/simulated_libraries.h"
 
 namespace cerunner {
 namespace {
