@@ -3,19 +3,13 @@
 #   kestrum_cabinet(<target> IMAGE <Kestrum.exe> [IMAGE_TARGET <target>]
 #                   OS_MIN <major.minor> OUTPUT <file.cab>)
 #
-# for each image. The cabinet is built with ALL, demands OS_MIN as lowest OS
-# version (the build refuses an image whose subsystem version differs) and,
-# with KESTRUM_TESTS, is checked by CTest tests named <target>_*.
+# for each image. The cabinet is built with ALL and demands OS_MIN as lowest
+# OS version (the build refuses an image whose subsystem version differs).
+# Each call appends "<target>|<cabinet>|<image>|<OS_MIN>" to the global
+# property KESTRUM_CABINETS, from which the tests check every cabinet.
 include_guard(GLOBAL)
 
 find_program(KESTRUM_GCAB NAMES gcab REQUIRED)
-if(KESTRUM_TESTS)
-  find_program(KESTRUM_CABEXTRACT NAMES cabextract REQUIRED)
-  # The setup-file reader must catch the faults an installer would trip on.
-  add_test(NAME packaging_setup_file_reader_faults
-           COMMAND ${KESTRUM_SYSTEM_PYTHON} -B
-                   ${CMAKE_CURRENT_LIST_DIR}/tests/read_setup_file_test.py)
-endif()
 
 function(kestrum_cabinet target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "IMAGE;IMAGE_TARGET;OS_MIN;OUTPUT" "")
@@ -44,12 +38,6 @@ function(kestrum_cabinet target)
     add_dependencies(${target} ${arg_IMAGE_TARGET})
   endif()
 
-  if(KESTRUM_TESTS)
-    foreach(check listing image setup_xml setup_file os_version reproducible)
-      add_test(NAME ${target}_${check}
-               COMMAND ${KESTRUM_SYSTEM_PYTHON} -B ${dir}/tests/check_cabinet.py ${check}
-                       ${arg_OUTPUT} ${arg_IMAGE} ${arg_OS_MIN} ${KESTRUM_CABEXTRACT}
-                       ${KESTRUM_GCAB})
-    endforeach()
-  endif()
+  set_property(GLOBAL APPEND PROPERTY KESTRUM_CABINETS
+               "${target}|${arg_OUTPUT}|${arg_IMAGE}|${arg_OS_MIN}")
 endfunction()

@@ -65,20 +65,8 @@ function(kestrum_resource_asm out_var)
     VERBATIM)
   set(${out_var} ${asm} PARENT_SCOPE)
 
-  if(NOT KESTRUM_TESTS)
-    return()
-  endif()
-  add_test(NAME resources_icon
-           COMMAND ${KESTRUM_SYSTEM_PYTHON} ${icon_dir}/check_icon.py ${KESTRUM_ICOTOOL}
-                   ${icon_dir}/palette.txt ${ico} ${maps})
-  # The README shows the previews kept in docs/icons: they must show the current drawing.
-  foreach(preview IN LISTS previews)
-    add_test(NAME resources_icon_preview_${preview}
-             COMMAND ${CMAKE_COMMAND} -E compare_files ${dir}/previews/${preview}
-                     ${CMAKE_SOURCE_DIR}/docs/icons/${preview})
-  endforeach()
-  add_test(NAME resources_section
-           COMMAND ${KESTRUM_SYSTEM_PYTHON} ${KESTRUM_RESOURCE_SOURCE_DIR}/res_to_asm_test.py
-                   ${KESTRUM_RESOURCE_SOURCE_DIR}/res_to_asm.py ${KESTRUM_DEVICE_CXX} ${KESTRUM_LLD}
-                   ${KESTRUM_LLVM_OBJCOPY} ${CMAKE_SOURCE_DIR})
+  # For the tests: the icon, and the previews the README shows.
+  set_property(GLOBAL PROPERTY KESTRUM_ICON ${ico})
+  set_property(GLOBAL PROPERTY KESTRUM_ICON_PREVIEWS ${previews})
+  set_property(GLOBAL PROPERTY KESTRUM_ICON_PREVIEW_DIR ${dir}/previews)
 endfunction()

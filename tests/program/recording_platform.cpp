@@ -1,4 +1,4 @@
-#include "tests/unit/recording_platform.h"
+#include "tests/program/recording_platform.h"
 
 #include <dlfcn.h>
 #include <setjmp.h>

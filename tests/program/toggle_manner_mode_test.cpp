@@ -5,8 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/program/recording_platform.h"
 #include "tests/scenarios/scenario.h"
-#include "tests/unit/recording_platform.h"
 
 namespace {
 

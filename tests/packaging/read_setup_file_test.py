@@ -7,7 +7,7 @@ import struct
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging"))
 from read_setup_file import read_setup_file  # noqa: E402
 from setup_file import setup_file  # noqa: E402
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/tests/stderr_capture.h"
+#include "tests/host/stderr_capture.h"
 
 namespace kestrum {
 namespace {

@@ -15,7 +15,7 @@
 
 #include "platform/coredll.h"
 #include "platform/host/export_directory.h"
-#include "platform/host/tests/stderr_capture.h"
+#include "tests/host/stderr_capture.h"
 
 namespace {
 

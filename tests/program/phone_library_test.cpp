@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/unit/recording_platform.h"
+#include "tests/program/recording_platform.h"
 
 namespace {
 

@@ -11,7 +11,8 @@ import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging",
+                                "icon"))
 import render_icon as icon  # noqa: E402
 
 BITMAP_HEADER = struct.Struct("<IiiHHIIiiII")

@@ -13,7 +13,7 @@ import xml.etree.ElementTree as ET
 
 import pefile
 
-PACKAGING = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging")
 sys.path.insert(0, PACKAGING)
 from read_setup_file import read_setup_file  # noqa: E402
 
