@@ -5,7 +5,9 @@
 #
 # for each image. The cabinet is built with ALL, demands OS_MIN as lowest OS
 # version (the build refuses an image whose subsystem version differs) and,
-# with KESTRUM_TESTS, is checked by CTest tests named <target>_*.
+# with KESTRUM_TESTS, is checked by CTest tests named <target>_*. The image,
+# the cabinet and the target go into the global properties
+# KESTRUM_RELEASE_FILES and KESTRUM_RELEASE_TARGETS for the release archive.
 include_guard(GLOBAL)
 
 find_program(KESTRUM_GCAB NAMES gcab REQUIRED)
@@ -43,6 +45,8 @@ function(kestrum_cabinet target)
   if(arg_IMAGE_TARGET)
     add_dependencies(${target} ${arg_IMAGE_TARGET})
   endif()
+  set_property(GLOBAL APPEND PROPERTY KESTRUM_RELEASE_FILES ${arg_IMAGE} ${arg_OUTPUT})
+  set_property(GLOBAL APPEND PROPERTY KESTRUM_RELEASE_TARGETS ${target})
 
   if(KESTRUM_TESTS)
     foreach(check listing image setup_xml setup_file os_version reproducible)
