@@ -6,7 +6,8 @@
 # for each image. The cabinet is built with ALL and demands OS_MIN as lowest
 # OS version (the build refuses an image whose subsystem version differs).
 # Each call appends "<target>|<cabinet>|<image>|<OS_MIN>" to the global
-# property KESTRUM_CABINETS, from which the tests check every cabinet.
+# property KESTRUM_CABINETS, from which the tests check every cabinet and
+# the release archive takes its images and cabinets.
 include_guard(GLOBAL)
 
 find_program(KESTRUM_GCAB NAMES gcab REQUIRED)
@@ -37,7 +38,6 @@ function(kestrum_cabinet target)
   if(arg_IMAGE_TARGET)
     add_dependencies(${target} ${arg_IMAGE_TARGET})
   endif()
-
   set_property(GLOBAL APPEND PROPERTY KESTRUM_CABINETS
                "${target}|${arg_OUTPUT}|${arg_IMAGE}|${arg_OS_MIN}")
 endfunction()

@@ -2,7 +2,7 @@
 and _setup.xml both take their names, paths and limits from."""
 
 APP_NAME = "Kestrum"
-# The handle of the caption "Kestrum 1.0.0 by id:dorvil" without its ':',
+# The handle in the message box caption ("id:dorvil") without its ':',
 # which cannot stand in the file names the installer derives from it.
 PROVIDER = "iddorvil"
 # The installer lists the program under Remove Programs as "<provider> <name>".

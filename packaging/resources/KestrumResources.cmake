@@ -29,7 +29,22 @@ function(kestrum_resource_asm out_var)
   set(ico ${dir}/Kestrum.ico)
   set(res ${dir}/kestrum.res)
   set(asm ${dir}/kestrum_rsrc.S)
-  set(script ${KESTRUM_RESOURCE_SOURCE_DIR}/kestrum.rc)
+  set(script ${dir}/kestrum.rc)
+  # The version resource holds four 16-bit parts; those the project's
+  # version leaves out are 0.
+  set(version_parts)
+  foreach(part MAJOR MINOR PATCH TWEAK)
+    set(value "${PROJECT_VERSION_${part}}")
+    if(value STREQUAL "")
+      set(value 0)
+    elseif(value GREATER 65535)
+      message(FATAL_ERROR "version ${PROJECT_VERSION}: ${value} does not fit a version resource")
+    endif()
+    list(APPEND version_parts ${value})
+  endforeach()
+  list(JOIN version_parts "," KESTRUM_RC_VERSION)
+  list(JOIN version_parts "." KESTRUM_RC_VERSION_TEXT)
+  configure_file(${KESTRUM_RESOURCE_SOURCE_DIR}/kestrum.rc ${script} @ONLY)
 
   add_custom_command(
     OUTPUT ${bitmaps}

@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Checks the built release archive as a phone owner's PC meets it.
+Usage: check_release_archive.py CHECK SCRIPT ARCHIVE GUIDE LICENSE NAME=FILE...
+CHECK: members, text, reproducible or refusal."""
+
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import zipfile
+from pathlib import Path
+
+# A line of the guide that has bold markup in the Markdown.
+KNOWN_LINE = "OS のバージョンは スタート > 設定 >「システム」タブ >「バージョン情報」 で確かめられます。"
+
+
+def pack(output, members, guide=None):
+    return subprocess.run([sys.executable, "-B", SCRIPT, "--output", output, "--guide",
+                           guide or GUIDE, "--license", LICENSE,
+                           *(f"{name}={path}" for name, path in members.items())],
+                          capture_output=True, text=True)
+
+
+def check_members(archive):
+    sums = release.CHECKSUMS_MEMBER
+    assert archive.namelist() == sorted([*BUILT, release.GUIDE_MEMBER, release.LICENSE_MEMBER,
+                                         sums]), archive.namelist()
+    for name, path in BUILT.items():
+        assert archive.read(name) == Path(path).read_bytes(), f"{name} differs from {path}"
+    listed = [f"{hashlib.sha256(archive.read(name)).hexdigest()}  {name}"
+              for name in archive.namelist() if name != sums]
+    assert archive.read(sums).decode("ascii").splitlines() == listed, archive.read(sums)
+
+
+def check_text(archive):
+    guide, license_text = (archive.read(name).decode("cp932")
+                           for name in (release.GUIDE_MEMBER, release.LICENSE_MEMBER))
+    for text in (guide, license_text):
+        alone = text.replace("\r\n", "")
+        assert "\r" not in alone and "\n" not in alone, "a line end other than CRLF"
+    assert KNOWN_LINE in guide.split("\r\n"), f"no {KNOWN_LINE!r}"
+    assert license_text == Path(LICENSE).read_text("utf-8").replace("\n", "\r\n"), license_text
+
+
+def check_reproducible(archive):
+    """Inputs elsewhere, with other dates, give the built bytes."""
+    with tempfile.TemporaryDirectory() as directory:
+        copies = {name: Path(directory, name) for name in BUILT}
+        for name, copy in copies.items():
+            copy.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile(BUILT[name], copy)
+            os.utime(copy, (946684800, 946684800))  # 2000-01-01
+        result = pack(Path(directory, "a.zip"), copies)
+        assert result.returncode == 0, result.stderr
+        assert Path(directory, "a.zip").read_bytes() == Path(ARCHIVE).read_bytes(), "differs"
+
+
+def check_refusal(archive):
+    with tempfile.TemporaryDirectory() as directory:
+        guide, output = Path(directory, "guide.md"), Path(directory, "a.zip")
+        guide.write_text("# 見出し\n\nダッシュ—です\n", "utf-8")  # U+2014 has no cp932 form
+        result = pack(output, BUILT, guide)
+        assert result.returncode == 1 and "line 3: '—' U+2014" in result.stderr, result
+        assert not output.exists(), "an archive was written"
+
+
+if __name__ == "__main__":
+    check, SCRIPT, ARCHIVE, GUIDE, LICENSE, *pairs = sys.argv[1:]
+    BUILT = dict(pair.split("=", 1) for pair in pairs)
+    sys.path.insert(0, str(Path(SCRIPT).parent))
+    import make_release_archive as release  # noqa: E402
+    with zipfile.ZipFile(ARCHIVE) as built_archive:
+        globals()[f"check_{check}"](built_archive)
