@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Reads Kestrum.exe with pefile, a PE reader independent of the build, and
 checks what the phone's loader relies on.
-Usage: check_pe_image.py IMAGE OS_MINOR COREDLL_EXPORTS [TWIN_IMAGE]
+Usage: check_pe_image.py IMAGE OS_MINOR COREDLL_EXPORTS PROJECT_VERSION [TWIN_IMAGE]
 OS_MINOR is 2 for the OS 5.2 image, 1 for the OS 5.1 one; TWIN_IMAGE is the
 other of the two, which must differ only in its version fields."""
 
@@ -34,8 +34,8 @@ RT_ICON, RT_GROUP_ICON, RT_VERSION = 3, 14, 16
 ICON_SIZES = [16, 22, 32, 44, 64]
 LANG_JAPANESE = 0x0411
 EXPECTED_VERSION_STRINGS = {
-    "FileVersion": "1.0.0.0", "ProductVersion": "1.0.0.0", "ProductName": "Kestrum",
-    "FileDescription": "マナーモード切り替え", "OriginalFilename": "Kestrum.exe",
+    "ProductName": "Kestrum", "FileDescription": "マナーモード切り替え",
+    "OriginalFilename": "Kestrum.exe",
 }
 
 
@@ -230,8 +230,10 @@ class Resources(unittest.TestCase):
 
     def test_version_in_japanese(self):
         fixed = self.pe.VS_FIXEDFILEINFO[0]
-        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), (0x10000, 0))
-        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), (0x10000, 0))
+        parts = VERSION
+        packed = (parts[0] << 16 | parts[1], parts[2] << 16 | parts[3])
+        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), packed)
+        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), packed)
         tables = [table for info in self.pe.FileInfo[0] for table in getattr(info, "StringTable", [])]
         self.assertEqual([t.LangID.lower() for t in tables], [b"041104b0"])  # Japanese, UTF-16
         strings = {k.decode(): v.decode() for k, v in tables[0].entries.items()}
@@ -263,8 +265,11 @@ def read_exports(path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) not in (4, 5):
+    if len(sys.argv) not in (5, 6):
         sys.exit(__doc__)
     IMAGE, OS_MINOR, COREDLL_EXPORTS = sys.argv[1], int(sys.argv[2]), read_exports(sys.argv[3])
-    TWIN = sys.argv[4] if len(sys.argv) == 5 else None
+    VERSION = ([int(part) for part in sys.argv[4].split(".")] + [0, 0, 0])[:4]
+    dotted = ".".join(map(str, VERSION))
+    EXPECTED_VERSION_STRINGS.update(FileVersion=dotted, ProductVersion=dotted)
+    TWIN = sys.argv[5] if len(sys.argv) == 6 else None
     unittest.main(argv=sys.argv[:1], verbosity=1)
