@@ -10,6 +10,7 @@ stderr, 2 when FILE cannot be read. With --members (the cabinet's member
 names), each file entry must have its member and each member an entry."""
 
 import argparse
+import re
 import struct
 import sys
 
@@ -181,10 +182,25 @@ def read_string(setup, reader, what):
     setup.strings[string_id] = text(setup, f"string {string_id}", reader.take(length))
 
 
+def check_dir_members(setup, what, ids):
+    """Each member one folder name; a %CEn% macro only as the first, the one
+    place an installer expands it."""
+    for index, string_id in enumerate(i for i in ids if i):
+        member = setup.strings.get(string_id, "")
+        if "\\" in member:
+            setup.fault(f'{what} member "{member}" holds a backslash')
+        if index > 0 and re.fullmatch(r"%CE\d+%", member):
+            setup.fault(f"{what} has {member} after its first member")
+
+
 def read_dir(setup, reader, what):
     dir_id, length = reader.words(2)
     new_id(setup, what, setup.dirs, dir_id)
-    setup.dirs[dir_id] = id_path(setup, reader, f"directory {dir_id}", length, True)
+    if length % 2:
+        setup.fault(f"directory {dir_id} has an odd length {length}")
+    ids = reader.words(length // 2)
+    check_dir_members(setup, f"directory {dir_id}", ids)
+    setup.dirs[dir_id] = string_ids(setup, f"directory {dir_id}", ids, True)
 
 
 def read_file(setup, reader, what):

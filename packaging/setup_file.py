@@ -8,7 +8,10 @@ import struct
 import install_layout as layout
 
 HEADER_SIZE = 100
-STRING_IDS = {"install_dir": 1, "shortcut": 2}
+# A directory is a list of strings, one a folder, of which only the first
+# may be a %CEn% macro: an installer expands the macro only as a whole
+# member, and would make a folder literally named "%CE1%\\Kestrum".
+INSTALL_DIR_MEMBERS = tuple(layout.INSTALL_DIR.split("\\"))
 DIRECTORY_ID = 1
 LINK_ID = 1
 LINK_TO_FILE = 1
@@ -27,13 +30,19 @@ def with_length(head, payload):
     return head + struct.pack("<H", len(payload)) + payload
 
 
+def strings():
+    """The string table's texts by id: the install folder's members, then
+    the shortcut's name."""
+    return dict(enumerate(INSTALL_DIR_MEMBERS + (layout.SHORTCUT,), start=1))
+
+
 def strings_table():
-    texts = {STRING_IDS["install_dir"]: layout.INSTALL_DIR, STRING_IDS["shortcut"]: layout.SHORTCUT}
-    return b"".join(with_length(id_list(i), ascii_z(text)) for i, text in texts.items())
+    return b"".join(with_length(id_list(i), ascii_z(text)) for i, text in strings().items())
 
 
 def directories_table():
-    return with_length(id_list(DIRECTORY_ID), id_list(STRING_IDS["install_dir"], 0))
+    member_ids = range(1, len(INSTALL_DIR_MEMBERS) + 1)
+    return with_length(id_list(DIRECTORY_ID), id_list(*member_ids, 0))
 
 
 def files_table():
@@ -46,7 +55,7 @@ def links_table():
     # No 0 after the name's string ids: the platform's own cabinet tool
     # writes none, although the published description shows one.
     return with_length(id_list(LINK_ID, 0, layout.SHORTCUT_DIR_NUMBER, layout.PROGRAM_FILE_ID,
-                               LINK_TO_FILE), id_list(STRING_IDS["shortcut"]))
+                               LINK_TO_FILE), id_list(len(strings())))
 
 
 def place(parts):
@@ -65,7 +74,7 @@ def setup_file(os_version_min):
     app, provider = ascii_z(layout.APP_NAME), ascii_z(layout.PROVIDER)
     tables = [strings_table(), directories_table(), files_table(), b"", b"", links_table()]
     body, offsets = place([app, provider] + tables)
-    counts = (len(STRING_IDS), 1, 1, 0, 0, 1)
+    counts = (len(strings()), 1, 1, 0, 0, 1)
     header = struct.pack(
         "<4s11I6H6I8H", b"MSCE", 0, HEADER_SIZE + len(body), 0, 1, layout.ARCHITECTURE_ARM,
         *os_version_min, *layout.OS_VERSION_MAX, layout.BUILD_NUMBER_MIN,

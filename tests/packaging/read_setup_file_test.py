@@ -6,9 +6,11 @@ import os
 import struct
 import sys
 import unittest
+from unittest import mock
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging"))
 from read_setup_file import read_setup_file  # noqa: E402
+import setup_file as setup_file_module  # noqa: E402
 from setup_file import setup_file  # noqa: E402
 
 MEMBERS = ["KESTRUM.000", "KESTRUM.001", "_setup.xml"]
@@ -60,8 +62,17 @@ class ReaderCatchesFaults(unittest.TestCase):
         self.assertFault("has 0 members *.001", members=["KESTRUM.000", "_setup.xml"])
 
     def test_directory_without_its_zero(self):
-        self.patch(dword(self.data, DIRS_AT) + 6, 2)
+        directory = dword(self.data, DIRS_AT)
+        last_id = directory + 2 + struct.unpack_from("<H", self.data, directory + 2)[0]
+        self.patch(last_id, 2)
         self.assertFault("does not end with 0")
+
+    def test_install_folder_as_one_string_or_a_macro_after_its_start(self):
+        for members, words in ((("%CE1%\\Kestrum",), "holds a backslash"),
+                               (("Kestrum", "%CE1%"), "%CE1% after its first member")):
+            with mock.patch.object(setup_file_module, "INSTALL_DIR_MEMBERS", members):
+                self.data = bytearray(setup_file((5, 2)))
+            self.assertFault(words)
 
     def test_file_entry_repeating_another_id(self):
         self.patch(dword(self.data, FILES_AT) + 4, 2)
