@@ -1,22 +1,27 @@
 #!/usr/bin/python3
 """Speed and size figures of one build, side by side, as Markdown tables.
 
-Usage: benchmarks/figures.py [BUILD_DIR] [RUNS_PER_DIRECTION]
-(defaults: build/host and 15). Needs the host program, the device images and
-the runner of that build, and a C compiler (/usr/bin/cc) for the bare
-process; run with /usr/bin/python3 (it reads the images with pefile).
+Usage: benchmarks/figures.py [BUILD_DIR] [RUNS]
+(defaults: build/host and 10). Needs the host program, the device images and
+the runner of that build, hyperfine, and a C compiler (/usr/bin/cc) for the
+bare process; run with /usr/bin/python3 (it reads the images with pefile).
 
-- host: wall time of toggle runs against a bare process that only does the
-  same fixed waits, pair by pair; the time from process start to the first
-  confirmation; where the time beyond the waits goes; how much longer than
-  asked each wait took by the program's own trace;
+- where and how: the machine, the command and the commit;
+- host: hyperfine's table of the toggle runs, each direction against a bare
+  process that only does the same waits (also kept as BUILD_DIR/figures/
+  hyperfine.md and .json); then, from the program's own trace, the time from
+  process start to the first confirmation, where the time beyond the waits
+  goes and how much longer than asked each wait took;
 - device images: file size and sections of each image the build made;
 - runner: instructions, stack high-water and virtual time of each scenario of
   the table on each image.
 """
 import glob
 import os
+import platform
 import re
+import shlex
+import shutil
 import statistics
 import subprocess
 import sys
@@ -34,79 +39,76 @@ import scenario_table  # noqa: E402
 SUMMARY_FIELD = re.compile(r"(\w+)=(\S+)")
 
 
-def host_figures(program, runs):
-    toggles, bares, linked_starts = host_toggle_time.measure(program, runs)
-    print(f"## Host toggle runs ({runs} per direction, each paired with a bare run)\n")
-    print("| direction | fixed waits ms | wall ms median | min | max | bare wall ms median | "
-          "min | max | ratio pair by pair median | min | max |")
-    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
-    for direction in toggles:
-        walls, bare_walls, ratios = host_toggle_time.paired(toggles, bares, direction)
-        print(f"| {direction} | {host_toggle_time.nominal_ms(toggles[direction])} | "
-              "%.1f | %.1f | %.1f | " % host_toggle_time.spread(walls) +
-              "%.1f | %.1f | %.1f | " % host_toggle_time.spread(bare_walls) +
-              "%.4f | %.4f | %.4f |" % host_toggle_time.spread(ratios))
-    first_confirmation_figures(toggles)
-    phase_figures(toggles)
-    bare_figures(toggles, bares, linked_starts)
-    sleep_figures(toggles)
+def output(*command):
+    return subprocess.run(command, capture_output=True, text=True, check=True).stdout.strip()
 
 
-def first_confirmation_figures(toggles):
-    print("\nFrom process start to the first confirmation (the started sound when "
-          "leaving, the vibrator's first \"on\" when entering), as its trace line "
-          "arrived:\n")
+def where_and_how(argv):
+    with open("/proc/cpuinfo") as cpuinfo:
+        cpu = next(line.split(":", 1)[1].strip() for line in cpuinfo if line.startswith("model name"))
+    with open("/proc/loadavg") as loadavg:
+        load = " ".join(loadavg.read().split()[:3])
+    commit = output("git", "-C", REPOSITORY, "rev-parse", "--short", "HEAD")
+    if output("git", "-C", REPOSITORY, "status", "--porcelain", "--untracked-files=no"):
+        commit += " with uncommitted changes"
+    print("## Where and how\n")
+    print(f"- machine: {cpu}, {os.cpu_count()} cores, Linux {platform.release()}, "
+          f"load average {load} at the start")
+    print(f"- {output('hyperfine', '--version')}")
+    print(f"- command: `{shlex.join([sys.executable, *argv])}` in `{os.getcwd()}`")
+    print(f"- commit: {commit}")
+
+
+def host_figures(program, runs, exports):
+    traced = host_toggle_time.measure(program, runs, exports)
+    print(f"\n## Host toggle runs, timed by hyperfine ({runs} runs each after "
+          f"{host_toggle_time.WARMUP_RUNS} warmups)\n")
+    with open(exports + ".md") as table:
+        print(table.read().strip())
+    print("\nRelative is to the fastest row; a direction's cost is its kestrum row less the "
+          "bare row under it.")
+    first_confirmation_figures(traced)
+    phase_figures(traced)
+    sleep_figures(traced)
+
+
+def spread(samples):
+    return statistics.median(samples), min(samples), max(samples)
+
+
+def first_confirmation_figures(traced):
+    print(f"\nFrom the program's trace ({len(traced['entering'])} more runs each): from "
+          "process start to the first confirmation (the started sound when leaving, the "
+          "vibrator's first \"on\" when entering), as its trace line arrived:\n")
     print("| direction | first confirmation | ms median | min | max |")
     print("|---|---|---:|---:|---:|")
-    for direction, runs_of in toggles.items():
+    for direction, runs_of in traced.items():
         what = "PlaySoundW -> 1" if direction == "leaving" else "vibrator on"
         first = [run.first(host_toggle_time.CONFIRMATION) for run in runs_of]
-        print(f"| {direction} | {what} | " + "%.2f | %.2f | %.2f |" % host_toggle_time.spread(first))
+        print(f"| {direction} | {what} | " + "%.2f | %.2f | %.2f |" % spread(first))
 
 
-def phase_figures(toggles):
+def phase_figures(traced):
     print("\nWhere a run's time goes: median ms of each stretch between trace lines as "
-          "they arrived, and of the whole run beyond its fixed waits:\n")
-    print("| direction | " + " | ".join(host_toggle_time.PHASES) + " | over the waits |")
-    print("|---|" + "---:|" * (len(host_toggle_time.PHASES) + 1))
-    for direction, runs_of in toggles.items():
-        nominal = host_toggle_time.nominal_ms(runs_of)
+          "they arrived:\n")
+    print("| direction | " + " | ".join(host_toggle_time.PHASES) + " |")
+    print("|---|" + "---:|" * len(host_toggle_time.PHASES))
+    for direction, runs_of in traced.items():
         stretches = zip(*(host_toggle_time.phases(run) for run in runs_of))
         medians = [statistics.median(values) for values in stretches]
-        over = statistics.median(run.wall_ms - nominal for run in runs_of)
-        print(f"| {direction} | " + " | ".join(f"{value:.2f}" for value in medians) +
-              f" | {over:.2f} |")
+        print(f"| {direction} | " + " | ".join(f"{value:.2f}" for value in medians) + " |")
 
 
-def bare_figures(toggles, bares, linked_starts):
-    print("\nThe bare process, median ms: from start to its first line, and its whole run "
-          "beyond its waits:\n")
-    print("| direction | bare start to first line | bare over the waits |")
-    print("|---|---:|---:|")
-    for direction, runs_of in bares.items():
-        nominal = host_toggle_time.nominal_ms(toggles[direction])
-        start = statistics.median(run.lines[0][0] for run in runs_of)
-        over = statistics.median(run.wall_ms - nominal for run in runs_of)
-        print(f"| {direction} | {start:.2f} | {over:.2f} |")
-    print("\nThe bare process linked to the libraries the program loads, otherwise the same, "
-          "without waits: median ms from start to its first line:\n")
-    print("| linked to | libraries | start to first line |")
-    print("|---|---|---:|")
-    for name, starts in linked_starts.items():
-        libraries = ", ".join(f"lib{library}" for library in host_toggle_time.LINKED_BARES[name])
-        print(f"| {name} | {libraries} | {statistics.median(starts):.2f} |")
-
-
-def sleep_figures(toggles):
+def sleep_figures(traced):
     errors = {}
-    for run in (run for runs_of in toggles.values() for run in runs_of):
+    for run in (run for runs_of in traced.values() for run in runs_of):
         for asked, error in host_toggle_time.wait_errors(run.lines):
             errors.setdefault(asked, []).append(error)
     print("\nEach wait against what was asked, in whole trace milliseconds:\n")
     print("| Sleep asked ms | waits | over asked median | min | max |")
     print("|---:|---:|---:|---:|---:|")
     for asked, samples in sorted(errors.items()):
-        print(f"| {asked} | {len(samples)} | {statistics.median(samples)} | {min(samples)} | "
+        print(f"| {asked} | {len(samples)} | {statistics.median(samples):g} | {min(samples)} | "
               f"{max(samples)} |")
 
 
@@ -166,11 +168,16 @@ def runner_figures(build):
 
 def main(argv):
     build = os.path.abspath(argv[1] if len(argv) > 1 else os.path.join(REPOSITORY, "build/host"))
-    runs = int(argv[2]) if len(argv) > 2 else 15
+    runs = int(argv[2]) if len(argv) > 2 else 10
     images = device_images(build)
     if not images:
-        sys.exit(f"no device images under {build}/phone")
-    host_figures(os.path.join(build, "platform", "host", "kestrum"), runs)
+        sys.exit(f"figures.py: no device images under {build}/phone")
+    if not shutil.which("hyperfine"):
+        sys.exit("figures.py: hyperfine not found (scripts/install-deps.sh installs it)")
+    exports = os.path.join(build, "figures", "hyperfine")
+    os.makedirs(os.path.dirname(exports), exist_ok=True)
+    where_and_how(argv)
+    host_figures(os.path.join(build, "platform", "host", "kestrum"), runs, exports)
     for image in images:
         image_figures(build, image)
     runner_figures(build)
