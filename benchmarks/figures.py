@@ -135,9 +135,9 @@ def image_figures(build, image):
 def runner_options(scenario):
     """The scenario's phone as the runner's options."""
     options = [f"--mode={scenario['mode']}", f"--cmdline={scenario['command_line']}"]
-    options += {"present": [], "absent": ["--phone-library=absent"],
-                "without_getter": ["--no-getter"],
-                "without_setter": ["--no-setter"]}[scenario["library"]]
+    options += ["--phone-library=absent"] * (not scenario["library_present"])
+    options += ["--no-getter"] * (not scenario["has_getter"])
+    options += ["--no-setter"] * (not scenario["has_setter"])
     if scenario["playable"] is not None:
         options.append(f"--playable={scenario['playable']}")
     return options

@@ -1,8 +1,9 @@
 # The download for phone owners, <project>-<version>.zip in the build folder:
 # every image and cabinet kestrum_cabinet() was given or made, named by its
 # path under phone/, with the Japanese guide, the licence and checksums.
-# include() after the cabinets; sets KESTRUM_RELEASE_ARCHIVE (the file) and
-# KESTRUM_RELEASE_MEMBERS (NAME=FILE for each built file packed).
+# include() after the cabinets; sets KESTRUM_RELEASE_ARCHIVE (the file),
+# KESTRUM_RELEASE_MEMBERS (NAME=FILE for each built file packed) and the
+# inputs the tests rebuild it from: KESTRUM_RELEASE_GUIDE, _LICENSE, _SCRIPT.
 include_guard(GLOBAL)
 
 set(KESTRUM_RELEASE_ARCHIVE ${CMAKE_BINARY_DIR}/${PROJECT_NAME}-${PROJECT_VERSION}.zip)

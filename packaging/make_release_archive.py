@@ -26,6 +26,7 @@ TEXT_CODEC = "cp932"
 # Zip dates are local times without a zone; the earliest one they can hold.
 MEMBER_DATE = (1980, 1, 1, 0, 0, 0)
 DEFLATE_LEVEL = 9
+FILE_ATTRIBUTE_ARCHIVE = 0x20
 
 HEADING = re.compile(r"^(#+)\s+")
 HEADING_MARKS = {1: "", 2: "■ "}  # deeper headings: "□ "
@@ -117,8 +118,10 @@ def write_archive(output, members):
         with zipfile.ZipFile(partial, "w") as archive:
             for name in sorted(members):
                 info = zipfile.ZipInfo(name, MEMBER_DATE)
-                # As a Windows tool writes it: no Unix permissions to vary.
+                # As a Windows tool writes it: no Unix permissions to vary,
+                # only the archive attribute, set on every stored file.
                 info.create_system = 0
+                info.external_attr = FILE_ATTRIBUTE_ARCHIVE
                 info.compress_type = zipfile.ZIP_DEFLATED
                 archive.writestr(info, members[name], compresslevel=DEFLATE_LEVEL)
         os.replace(partial, output)

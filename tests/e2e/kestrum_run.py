@@ -47,10 +47,6 @@ class Run:
     def named(self, name):
         return [call for call in self.calls if call.name == name]
 
-    def vibrator(self):
-        """(ms, state) of each vibrator call."""
-        return [(call.ms, call.rest.split("state=")[1]) for call in self.named("NLedSetDevice")]
-
 
 class Sandbox(unittest.TestCase):
     """A test case with a fresh folder, state home and sound sink per test."""

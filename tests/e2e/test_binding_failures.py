@@ -2,15 +2,23 @@
 message shows and waits, and that only the program's folder is searched."""
 import os
 import pty
+import re
 import select
 import shutil
 import subprocess
+import sys
 import unittest
 
 from kestrum_run import PHONE_LIBRARY, Sandbox
 
-MESSAGE_TEXT = "shphonelib.dll がロードできませんでした。W-ZERO3シリーズ以外には対応していません。"
-MESSAGE_CAPTION = "Kestrum 1.0.0 by id:dorvil"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scenarios"))
+import scenario_table  # noqa: E402
+
+# The box's caption and text as the scenario table expects MessageBoxW to get them.
+MESSAGE_BOX = re.compile(r'MessageBoxW style=\S+ caption="([^"]*)" text="([^"]*)"$')
+MESSAGE_CAPTION, MESSAGE_TEXT = next(
+    match.groups() for scenario in scenario_table.load() for line in scenario["calls"]
+    if (match := MESSAGE_BOX.search(line)))
 
 
 class BindingFailures(Sandbox):

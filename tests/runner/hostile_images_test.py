@@ -233,6 +233,8 @@ class Command(unittest.TestCase):
                                         timeout=60)
                 self.assertEqual(result.returncode, status, result.stderr)
                 self.assertIn(message, result.stderr)
+                # Only help and a finished run print to stdout.
+                self.assertEqual(result.stdout.startswith("Usage: cerunner"), status == RAN_TO_EXIT)
 
 
 if __name__ == "__main__":

@@ -41,6 +41,10 @@ def load(path=TABLE):
         scenario.setdefault("playable", None)
         if scenario["library"] not in LIBRARIES:
             raise ValueError(f"{name}: library must be one of {LIBRARIES}")
+        # What the phone offers, as the runners set a phone up.
+        scenario["library_present"] = scenario["library"] != "absent"
+        scenario["has_getter"] = scenario["library"] != "without_getter"
+        scenario["has_setter"] = scenario["library"] != "without_setter"
         scenarios.append(scenario)
     return scenarios
 
@@ -64,12 +68,10 @@ def cxx_int(value):
 
 
 def cxx_initialiser(scenario):
-    library = scenario["library"]
+    flags = (str(scenario[key]).lower() for key in ("library_present", "has_getter", "has_setter"))
     playable = scenario["playable"]
     calls = ",\n     ".join(cxx_string(call) for call in scenario["calls"])
-    return (f'{{"{scenario["name"]}", {str(library != "absent").lower()}, '
-            f'{str(library != "without_getter").lower()}, '
-            f'{str(library != "without_setter").lower()}, {cxx_int(scenario["mode"])}, '
+    return (f'{{"{scenario["name"]}", {", ".join(flags)}, {cxx_int(scenario["mode"])}, '
             f'{cxx_string(scenario["command_line"], "u")}, '
             f'{cxx_string(playable, "u") if playable is not None else "nullptr"},\n'
             f'    {{{calls}}},\n    {cxx_int(scenario["status"])}, {cxx_int(scenario["mode_after"])}}},\n')

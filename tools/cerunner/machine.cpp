@@ -68,7 +68,7 @@ bool InvalidInstructionHook(uc_engine*, void*) { return false; }
 }  // namespace
 
 Machine::Machine(const LoadedImage& image, const PhoneSetup& setup)
-    : image_(image), setup_(setup), coredll_(setup) {}
+    : image_(image), setup_(setup), libraries_(setup) {}
 
 Machine::~Machine() {
   if (uc_ != nullptr) uc_close(uc_);
@@ -82,10 +82,10 @@ RunReport Machine::Run() {
   }
   const uint32_t entry = image_.image_base + image_.entry_rva;
   Finish(uc_emu_start(uc_, entry, kNeverReached, 0, 0));
-  report_.manner_mode = coredll_.manner_mode();
-  report_.virtual_ms = coredll_.clock_ms();
-  report_.heap_in_use = coredll_.heap_in_use();
-  report_.trace = coredll_.trace();
+  report_.manner_mode = libraries_.manner_mode();
+  report_.virtual_ms = libraries_.clock_ms();
+  report_.heap_in_use = libraries_.heap_in_use();
+  report_.trace = libraries_.trace();
   report_.stack_high_water = initial_sp_ - std::min(lowest_stack_access_, initial_sp_);
   return report_;
 }
@@ -187,9 +187,9 @@ void Machine::OnLibraryCall(uint32_t address) {
   if (finished_) return;
   const uint32_t lr = guest_.Register(UC_ARM_REG_LR);
   if (address == kReturnTrap) {
-    return Ended(coredll_.EntryReturned(static_cast<int32_t>(guest_.Register(UC_ARM_REG_R0))));
+    return Ended(libraries_.EntryReturned(static_cast<int32_t>(guest_.Register(UC_ARM_REG_R0))));
   }
-  const std::string name = coredll_.StubName(address);
+  const std::string name = libraries_.StubName(address);
   if (name.empty()) return Stop("jump into a library at " + Hex32(address) + ", lr=" + Hex32(lr));
   const bool thumb = (guest_.Register(UC_ARM_REG_CPSR) & kThumbBit) != 0;
   if (thumb != setup_.thumb_libraries) {
@@ -200,7 +200,7 @@ void Machine::OnLibraryCall(uint32_t address) {
   }
   if ((lr & 1) != 0) return Stop(name + " called with a Thumb return address lr=" + Hex32(lr));
   if (guest_.Register(UC_ARM_REG_SP) % 4 != 0) return Stop(name + " called with sp misaligned");
-  const CallResult result = coredll_.Call(address, guest_);
+  const CallResult result = libraries_.Call(address, guest_);
   if (result.kind != CallResult::Kind::kReturn) return Ended(result, ", lr=" + Hex32(lr));
   guest_.SetRegister(UC_ARM_REG_R0, result.value);
   for (int reg : {UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_R12}) {
@@ -238,7 +238,7 @@ void Machine::OnAccess(bool write, uint32_t address, int size) {
   if (address >= stack_base_ && address < kStackTop) {
     lowest_stack_access_ = std::min(lowest_stack_access_, address);
   }
-  const std::optional<std::string> heap_fault = coredll_.CheckHeapAccess(address, bytes);
+  const std::optional<std::string> heap_fault = libraries_.CheckHeapAccess(address, bytes);
   if (heap_fault) Stop("heap " + what.substr(0, what.size() - 1) + ": " + *heap_fault + At());
 }
 

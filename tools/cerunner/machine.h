@@ -46,7 +46,7 @@ class Machine {
   const PhoneSetup& setup_;
   uc_engine* uc_ = nullptr;
   Guest guest_{nullptr};
-  SimulatedLibraries coredll_;
+  SimulatedLibraries libraries_;
   RunReport report_;
   bool finished_ = false;
   bool exited_ = false;

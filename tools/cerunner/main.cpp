@@ -25,7 +25,8 @@ constexpr size_t kMaxImageFile = size_t{64} << 20;
 
 // Reads the whole file; returns the reason it could not, or "".
 std::string ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking: a FIFO without a writer must not hold the open forever.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::strerror(errno);
   int error = 0;
   uint8_t chunk[65536];

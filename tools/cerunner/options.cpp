@@ -64,6 +64,8 @@ std::optional<long long> ParseInteger(std::string_view text, long long min, long
 
 std::optional<std::u16string> ParseText(std::string_view text) { return Utf8ToUtf16(text); }
 
+constexpr std::string_view kNotAnOption = "is not an option";
+
 // Applies one --key=value option; returns an error message or "".
 std::string ApplyValue(std::string_view key, std::string_view value, PhoneSetup& phone) {
   if (key == "--phone-library") {
@@ -91,17 +93,15 @@ std::string ApplyValue(std::string_view key, std::string_view value, PhoneSetup&
     if (key == "--cmdline") phone.command_line = *text;
     if (key == "--module-path") phone.module_path = *text;
   } else {
-    return "is not an option";
+    return std::string(kNotAnOption);
   }
   return "";
 }
 
+// Every key that ApplyValue knows takes a value: asked with a scratch phone.
 bool TakesValue(std::string_view key) {
-  for (const std::string_view name : {"--phone-library", "--mode", "--playable", "--cmdline",
-                                      "--module-path", "--os-version", "--budget"}) {
-    if (key == name) return true;
-  }
-  return false;
+  PhoneSetup scratch;
+  return ApplyValue(key, "", scratch) != kNotAnOption;
 }
 
 std::string ApplyOption(std::string_view argument, PhoneSetup& phone) {
