@@ -140,6 +140,9 @@ def runner_options(scenario):
     options += ["--no-setter"] * (not scenario["has_setter"])
     if scenario["playable"] is not None:
         options.append(f"--playable={scenario['playable']}")
+    if scenario["not_a_wav"] is not None:
+        options.append(f"--not-a-wav={scenario['not_a_wav']}")
+    options += ["--no-default-sound"] * (not scenario["default_sound"])
     return options
 
 

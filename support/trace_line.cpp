@@ -23,6 +23,19 @@ void AddIfSet(TraceLine& line, std::string_view key, int32_t value) {
   if (value != 0) line.Field(key, value);
 }
 
+const char* LedStateName(int32_t off_on_blink) {
+  switch (off_on_blink) {
+    case 0:
+      return "off";
+    case 1:
+      return "on";
+    case 2:
+      return "blink";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 std::string QuoteForTrace(std::string_view bytes) {
@@ -77,34 +90,33 @@ std::string TraceLine::At(int64_t ms) const {
   return line;
 }
 
-const char* LedStateName(int32_t off_on_blink) {
-  switch (off_on_blink) {
-    case 0:
-      return "off";
-    case 1:
-      return "on";
-    case 2:
-      return "blink";
-    default:
-      return nullptr;
-  }
-}
-
-TraceLine VibratorSettingsLine(UINT id, const NLED_SETTINGS_INFO& settings) {
+TraceLine NLedSetDeviceLine(UINT id, const NLED_SETTINGS_INFO* settings) {
   TraceLine line("NLedSetDevice");
-  line.Field("id", id).Field("led", settings.LedNum);
-  const char* state = LedStateName(settings.OffOnBlink);
+  line.Field("id", id);
+  if (id != NLED_SETTINGS_INFO_ID) return line;
+  if (settings == nullptr) return line.Field("record", "null");
+  line.Field("led", settings->LedNum);
+  const char* state = LedStateName(settings->OffOnBlink);
   if (state != nullptr) {
     line.Field("state", state);
   } else {
-    line.Field("state", settings.OffOnBlink);
+    line.Field("state", settings->OffOnBlink);
   }
-  AddIfSet(line, "total_cycle_time", settings.TotalCycleTime);
-  AddIfSet(line, "on_time", settings.OnTime);
-  AddIfSet(line, "off_time", settings.OffTime);
-  AddIfSet(line, "meta_cycle_on", settings.MetaCycleOn);
-  AddIfSet(line, "meta_cycle_off", settings.MetaCycleOff);
+  AddIfSet(line, "total_cycle_time", settings->TotalCycleTime);
+  AddIfSet(line, "on_time", settings->OnTime);
+  AddIfSet(line, "off_time", settings->OffTime);
+  AddIfSet(line, "meta_cycle_on", settings->MetaCycleOn);
+  AddIfSet(line, "meta_cycle_off", settings->MetaCycleOff);
   return line;
+}
+
+TraceLine PlaySoundLine(std::string_view quoted_path, DWORD flags, std::string_view module,
+                        const PlaySoundAnswer& answer) {
+  TraceLine line("PlaySoundW");
+  line.Field("path", quoted_path).Field("flags", Hex32(flags));
+  if (!module.empty()) line.Field("module", module);
+  if (answer.played == SoundPlayed::kDefaultSound) line.Field("plays", "default");
+  return line.Result(answer.result);
 }
 
 }  // namespace kestrum

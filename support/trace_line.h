@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/coredll.h"
+#include "support/coredll_answers.h"
 
 namespace kestrum {
 
@@ -35,11 +36,13 @@ class TraceLine {
   std::string rest_;
 };
 
-// NLedSetDevice with a settings record: the state by name where it has one,
-// and only the timing fields that are set.
-TraceLine VibratorSettingsLine(UINT id, const NLED_SETTINGS_INFO& settings);
+// NLedSetDevice: with a settings record, the state by name where it has one
+// and only the timing fields that are set; for another id, only the id.
+TraceLine NLedSetDeviceLine(UINT id, const NLED_SETTINGS_INFO* settings);
 
-// The state's name for OffOnBlink 0, 1 and 2; null for any other value.
-const char* LedStateName(int32_t off_on_blink);
+// PlaySoundW with the answer it gave; module is left out when empty, and a
+// default sound that stood in for the file is named.
+TraceLine PlaySoundLine(std::string_view quoted_path, DWORD flags, std::string_view module,
+                        const PlaySoundAnswer& answer);
 
 }  // namespace kestrum

@@ -15,6 +15,7 @@
 #include "platform/coredll.h"
 #include "platform/host/export_directory.h"
 #include "platform/host/trace.h"
+#include "support/coredll_answers.h"
 #include "support/utf16_codec.h"
 
 namespace {
@@ -97,7 +98,7 @@ extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
 }
 
 extern "C" BOOL FreeLibrary(HMODULE hLibModule) {
-  const BOOL freed = hLibModule != nullptr && dlclose(hLibModule) == 0 ? 1 : 0;
+  const BOOL freed = kestrum::AnswerFreeLibrary(hLibModule != nullptr && dlclose(hLibModule) == 0);
   kestrum::WriteTrace(kestrum::TraceLine("FreeLibrary").Result(freed));
   return freed;
 }

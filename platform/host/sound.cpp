@@ -1,15 +1,17 @@
-// PlaySoundW with SND_FILENAME | SND_ASYNC. The phone's PlaySoundW returns
-// FALSE when it cannot play (the Windows CE PlaySound reference), and the
-// program then beeps instead. So the
-// call succeeds here only when the file is a playable WAV and the default
-// ALSA output opens now; then ALSA's own player, aplay, plays it in its own
-// session so the sound outlives the program. aplay rather than a playback
-// loop of our own: it is the maintained player and handles every PCM layout.
-// No shell and no PATH search ever see the path or pick the player.
+// PlaySoundW answers as the phone's does (support/coredll_answers.h): a
+// playable WAV plays, a file that is none fails, and a name that opens no
+// file sounds the default sound, here the terminal bell. A WAV plays only
+// when the default ALSA output opens now; then ALSA's own player, aplay,
+// plays it in its own session, so an asynchronous sound outlives the
+// program as it does on the phone, where the sound service plays it. aplay
+// rather than a playback loop of our own: it is the maintained player and
+// handles every PCM layout. No shell and no PATH search ever see the path
+// or pick the player.
 #include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +22,7 @@
 #include "platform/coredll.h"
 #include "platform/host/trace.h"
 #include "platform/host/wav_check.h"
+#include "support/coredll_answers.h"
 #include "support/utf16_codec.h"
 
 extern char** environ;
@@ -48,19 +51,27 @@ class FileByteSource : public kestrum::ByteSource {
   uint64_t size_;
 };
 
-// O_NONBLOCK keeps a FIFO without a writer from blocking the open; only a
-// regular file gets further.
-bool IsPlayableWav(const std::string& path) {
+using kestrum::SoundFile;
+
+// What the phone would find: its lookup opens the file, and a name that
+// opens nothing, or only a folder (which CreateFile does not open), holds
+// no sound. Only the name as given is tried; the phone's further names
+// under \Windows have no counterpart here. O_NONBLOCK keeps a FIFO without
+// a writer from blocking the open; only a regular file is read.
+SoundFile WhatPathHolds(const std::string& path) {
   const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (descriptor < 0) return false;
+  if (descriptor < 0) return SoundFile::kAbsent;
   struct stat status {};
-  bool playable = false;
-  if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+  const bool known = fstat(descriptor, &status) == 0;
+  SoundFile kind = SoundFile::kNotPlayable;
+  if (known && S_ISDIR(status.st_mode)) {
+    kind = SoundFile::kAbsent;
+  } else if (known && S_ISREG(status.st_mode)) {
     const FileByteSource source(descriptor, static_cast<uint64_t>(status.st_size));
-    playable = kestrum::CheckPcmWav(source) == kestrum::WavVerdict::kPlayable;
+    if (kestrum::CheckPcmWav(source) == kestrum::WavVerdict::kPlayable) kind = SoundFile::kPlayable;
   }
   close(descriptor);
-  return playable;
+  return kind;
 }
 
 // Debian's alsa-utils puts it here; an absent player fails the call.
@@ -126,10 +137,11 @@ class SpawnSetup {
   posix_spawn_file_actions_t actions_{};
 };
 
-// The player is not waited for: the pass ends within a second and the
-// player, reparented then, is reaped by the system. -N: a device taken in
-// the meantime ends the player instead of leaving it waiting for it.
-bool StartPlayer(const std::string& path) {
+// An asynchronous sound's player is not waited for: the pass ends within a
+// second and the player, reparented then, is reaped by the system. -N: a
+// device taken in the meantime ends the player instead of leaving it
+// waiting for it.
+bool PlayFile(const std::string& path, bool wait) {
   SpawnSetup setup;
   if (!setup.Prepare()) return false;
   std::string program = kPlayer;
@@ -140,24 +152,36 @@ bool StartPlayer(const std::string& path) {
   char* arguments[] = {program.data(),        quiet.data(), nonblocking.data(),
                        end_of_options.data(), file.data(),  nullptr};
   pid_t player = 0;
-  return posix_spawn(&player, kPlayer, setup.Actions(), setup.Attributes(), arguments, environ) ==
-         0;
-}
-
-bool PlayFile(const std::optional<std::string>& path) {
-  return path && IsPlayableWav(*path) && CanOpenDefaultOutput() && StartPlayer(*path);
+  if (posix_spawn(&player, kPlayer, setup.Actions(), setup.Attributes(), arguments, environ) != 0)
+    return false;
+  if (!wait) return true;
+  int status = 0;
+  while (waitpid(player, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
 
 extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE, DWORD fdwSound) {
   const auto text = kestrum::Utf16View(pszSound);
-  const bool wanted = pszSound != nullptr && fdwSound == (SND_FILENAME | SND_ASYNC);
-  const BOOL started = wanted && PlayFile(kestrum::Utf16ToBytes(text)) ? 1 : 0;
-  kestrum::WriteTrace(
-      kestrum::TraceLine("PlaySoundW")
-          .Field("path", pszSound != nullptr ? kestrum::QuoteForTrace(text) : std::string("null"))
-          .Field("flags", kestrum::Hex32(fdwSound))
-          .Result(started));
-  return started;
+  const std::optional<std::string> path = kestrum::Utf16ToBytes(text);
+  const bool stop = pszSound == nullptr;
+  // The bell is always there to stand in for a missing file.
+  const SoundFile found = !stop && path ? WhatPathHolds(*path) : SoundFile::kAbsent;
+  kestrum::PlaySoundAnswer answer = kestrum::AnswerPlaySound(stop, fdwSound, found, true);
+  const bool wait = (fdwSound & SND_ASYNC) == 0;
+  if (answer.played == kestrum::SoundPlayed::kFile &&
+      !(CanOpenDefaultOutput() && PlayFile(*path, wait))) {
+    answer = {0, kestrum::SoundPlayed::kNothing};
+  }
+  const std::string quoted = stop ? std::string("null") : kestrum::QuoteForTrace(text);
+  const kestrum::TraceLine line = kestrum::PlaySoundLine(quoted, fdwSound, "", answer);
+  if (answer.played == kestrum::SoundPlayed::kDefaultSound) {
+    kestrum::WriteTraceWithBell(line);
+  } else {
+    kestrum::WriteTrace(line);
+  }
+  return answer.result;
 }

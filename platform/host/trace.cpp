@@ -35,6 +35,12 @@ int64_t TraceMilliseconds() {
 
 void WriteTrace(const TraceLine& line) { WriteToStderr(line.At(TraceMilliseconds()) + "\n"); }
 
+// The bell goes in the line's one write, so it cannot land inside another line.
+void WriteTraceWithBell(const TraceLine& line) {
+  const char* bell = isatty(STDERR_FILENO) != 0 ? "\a" : "";
+  WriteToStderr(bell + line.At(TraceMilliseconds()) + "\n");
+}
+
 void WriteToStderr(std::string_view text) {
   std::size_t done = 0;
   while (done < text.size()) {

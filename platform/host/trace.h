@@ -19,6 +19,9 @@ int64_t TraceMilliseconds();
 
 // Stamps the line with the trace clock and writes it.
 void WriteTrace(const TraceLine& line);
+// The same, ringing the terminal bell first when stderr is a terminal: in a
+// captured trace the bell would be a byte that belongs to no call.
+void WriteTraceWithBell(const TraceLine& line);
 
 // Writes all of text to stderr in one write where the kernel allows,
 // resuming after interruptions; output errors are ignored.

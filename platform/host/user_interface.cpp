@@ -1,11 +1,13 @@
 // The message box and the beep on a terminal: the box is its caption and
-// text on stderr, modal only when someone at a terminal can close it.
+// text on stderr, modal only when someone at a terminal can close it; the
+// beep is the terminal bell.
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "platform/coredll.h"
 #include "platform/host/trace.h"
+#include "support/coredll_answers.h"
 #include "support/utf16_codec.h"
 
 namespace {
@@ -39,12 +41,9 @@ extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uTy
   return kIdOk;
 }
 
-// The bell only where someone hears it: in a captured trace it would be a
-// byte that belongs to no call. At a terminal it goes in the line's write.
+// The terminal bell stands in for the phone's beep.
 extern "C" BOOL MessageBeep(UINT uType) {
-  const std::string line = kestrum::TraceLine("MessageBeep")
-                               .Field("type", kestrum::Hex32(uType))
-                               .At(kestrum::TraceMilliseconds());
-  kestrum::WriteToStderr((isatty(STDERR_FILENO) != 0 ? "\a" : "") + line + "\n");
-  return 1;
+  kestrum::WriteTraceWithBell(
+      kestrum::TraceLine("MessageBeep").Field("type", kestrum::Hex32(uType)));
+  return kestrum::kMessageBeepAnswer;
 }

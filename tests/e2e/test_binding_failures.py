@@ -17,7 +17,8 @@ import scenario_table  # noqa: E402
 # The box's caption and text as the scenario table expects MessageBoxW to get them.
 MESSAGE_BOX = re.compile(r'MessageBoxW style=\S+ caption="([^"]*)" text="([^"]*)"$')
 MESSAGE_CAPTION, MESSAGE_TEXT = next(
-    match.groups() for scenario in scenario_table.load() for line in scenario["calls"]
+    match.groups() for scenario in scenario_table.load(os.environ["KESTRUM_VERSION"])
+    for line in scenario["calls"]
     if (match := MESSAGE_BOX.search(line)))
 
 

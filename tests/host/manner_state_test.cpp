@@ -124,12 +124,23 @@ TEST_F(MannerStateTest, GarbledOrOddFilesAreReportedAndReadAsOff) {
   EXPECT_NE(capture.Text().find(FilePath()), std::string::npos);
 }
 
-TEST_F(MannerStateTest, FifoInPlaceOfTheFileDoesNotBlock) {
+// Neither read without blocking nor written through: the next value
+// replaces whatever stood in the file's place.
+TEST_F(MannerStateTest, FifoOrLinkInPlaceOfTheFileIsNotReadAndGetsReplaced) {
   mkdir(folder_.c_str(), 0700);
-  ASSERT_EQ(mkfifo(FilePath().c_str(), 0600), 0);
-  StderrCapture capture;
-  EXPECT_EQ(LoadMannerMode(folder_), 0);
-  EXPECT_NE(capture.Text().find("garbled"), std::string::npos);
+  for (const bool fifo : {true, false}) {
+    ASSERT_EQ(fifo ? mkfifo(FilePath().c_str(), 0600) : symlink("/dev/zero", FilePath().c_str()),
+              0);
+    StderrCapture capture;
+    EXPECT_EQ(LoadMannerMode(folder_), 0);
+    EXPECT_NE(capture.Text().find("garbled"), std::string::npos);
+    ASSERT_TRUE(StoreMannerMode(folder_, 1));
+    struct stat status {};
+    ASSERT_EQ(lstat(FilePath().c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode)) << fifo;
+    EXPECT_EQ(ReadFile(), "1\n");
+    unlink(FilePath().c_str());
+  }
 }
 
 TEST_F(MannerStateTest, FailedWriteIsReportedAndLeavesNoTemporaryFile) {

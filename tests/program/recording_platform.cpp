@@ -8,6 +8,7 @@
 #include "app/toggle_manner_mode.h"
 #include "platform/coredll.h"
 #include "platform/wince/argument_words.h"
+#include "support/coredll_answers.h"
 #include "support/trace_line.h"
 
 namespace {
@@ -113,10 +114,11 @@ FARPROC GetProcAddressW(HMODULE module, LPCWSTR name) {
 }
 
 BOOL FreeLibrary(HMODULE module) {
+  const BOOL freed = kestrum::AnswerFreeLibrary(module == kPhoneModule);
   TraceLine line("FreeLibrary");
   AddModuleIfStray(line, module);
-  Record(line.Result(module == kPhoneModule ? 1 : 0));
-  return module == kPhoneModule ? 1 : 0;
+  Record(line.Result(freed));
+  return freed;
 }
 
 int32_t MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
@@ -129,23 +131,30 @@ int32_t MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
 }
 
 BOOL NLedSetDevice(UINT id, void* input) {
-  Record(kestrum::VibratorSettingsLine(id, *static_cast<const NLED_SETTINGS_INFO*>(input)));
-  return 1;
+  const auto* settings = static_cast<const NLED_SETTINGS_INFO*>(input);
+  Record(kestrum::NLedSetDeviceLine(id, settings));
+  return kestrum::AnswerNLedSetDevice(id, settings);
 }
 
 BOOL PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
-  const bool played = sound != nullptr && phone.playable != nullptr &&
-                      View(sound) == View(phone.playable) && flags == (SND_FILENAME | SND_ASYNC);
-  TraceLine line("PlaySoundW");
-  line.Field("path", QuotedOrNull(sound)).Field("flags", Hex32(flags));
-  if (module != nullptr) line.Field("module", "set");
-  Record(line.Result(played ? 1 : 0));
-  return played ? 1 : 0;
+  const auto kind_of = [](std::u16string_view name) {
+    const auto holds = [name](const char16_t* file) { return file != nullptr && name == file; };
+    if (holds(phone.playable)) return kestrum::SoundFile::kPlayable;
+    if (holds(phone.not_a_wav)) return kestrum::SoundFile::kNotPlayable;
+    return kestrum::SoundFile::kAbsent;
+  };
+  const kestrum::SoundFile found =
+      sound != nullptr ? kestrum::FindSoundFile(View(sound), kind_of) : kestrum::SoundFile::kAbsent;
+  const kestrum::PlaySoundAnswer answer =
+      kestrum::AnswerPlaySound(sound == nullptr, flags, found, phone.default_sound);
+  Record(
+      kestrum::PlaySoundLine(QuotedOrNull(sound), flags, module != nullptr ? "set" : "", answer));
+  return answer.result;
 }
 
 BOOL MessageBeep(UINT type) {
   Record(TraceLine("MessageBeep").Field("type", Hex32(type)));
-  return 1;
+  return kestrum::kMessageBeepAnswer;
 }
 
 void Sleep(DWORD ms) {

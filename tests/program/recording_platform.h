@@ -13,7 +13,9 @@ struct SimulatedPhone {
   bool has_getter = true;
   bool has_setter = true;
   int32_t manner_mode = 0;
-  const char16_t* playable = nullptr;  // the one sound file that plays
+  const char16_t* playable = nullptr;   // a sound file that plays
+  const char16_t* not_a_wav = nullptr;  // a file that is no playable sound
+  bool default_sound = true;
 };
 
 struct RunOutcome {

@@ -22,8 +22,9 @@ class Scenarios : public ::testing::TestWithParam<Scenario> {};
 // exit, a completed toggle by returning.
 TEST_P(Scenarios, RunAsWritten) {
   const Scenario& scenario = GetParam();
-  const SimulatedPhone phone = {scenario.library_present, scenario.has_getter, scenario.has_setter,
-                                scenario.mode, scenario.playable};
+  const SimulatedPhone phone = {
+      scenario.library_present, scenario.has_getter, scenario.has_setter,   scenario.mode,
+      scenario.playable,        scenario.not_a_wav,  scenario.default_sound};
   RunOutcome run = RunProgram(phone, scenario.command_line);
   if (run.exited) {
     ASSERT_FALSE(run.calls.empty());

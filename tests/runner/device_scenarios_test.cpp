@@ -76,6 +76,8 @@ TEST_P(DeviceScenario, RunsAsWritten) {
   setup.manner_mode = scenario.mode;
   setup.command_line = scenario.command_line;
   if (scenario.playable != nullptr) setup.playable_files = {scenario.playable};
+  if (scenario.not_a_wav != nullptr) setup.files_not_wav = {scenario.not_a_wav};
+  setup.default_sound = scenario.default_sound;
   const RunReport report = RunOn(platform, setup);
   // Shown in the test log.
   RecordProperty("instructions", std::to_string(report.instructions));
@@ -96,23 +98,6 @@ INSTANTIATE_TEST_SUITE_P(Phones, DeviceScenario,
                            return std::string(std::get<0>(test.param).name) + "_" +
                                   std::get<1>(test.param).name;
                          });
-
-class DeviceStartUp : public ::testing::TestWithParam<Platform> {};
-
-// Word 0 comes from the platform, and the word array is given back.
-TEST_P(DeviceStartUp, AsksForItsPathAndFreesTheWords) {
-  PhoneSetup setup;
-  setup.command_line = u"a b";
-  const RunReport report = RunOn(GetParam(), setup);
-  ASSERT_FALSE(report.trace.empty());
-  EXPECT_EQ(report.trace.front().rfind("@0 GetModuleFileNameW size=", 0), 0u);
-  EXPECT_EQ(report.heap_in_use, 0u);
-  EXPECT_GT(report.stack_high_water, 0u);
-  EXPECT_LT(report.stack_high_water, 4096u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Phones, DeviceStartUp, ::testing::ValuesIn(kPlatforms),
-                         [](const auto& test) { return std::string(test.param.name); });
 
 // An OS 5.1 phone's loader refuses the image marked for 5.2 before it runs.
 TEST(DeviceImages, TheOs52ImageIsRefusedOnAnOs51Phone) {

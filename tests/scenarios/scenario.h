@@ -16,7 +16,9 @@ struct Scenario {
   bool has_setter;
   int32_t mode;
   const char16_t* command_line;
-  const char16_t* playable;  // null: no sound file plays
+  const char16_t* playable;   // null: no sound file plays
+  const char16_t* not_a_wav;  // null: no file that fails to play
+  bool default_sound;
   std::vector<std::string> calls;
   int32_t status;
   int32_t mode_after;

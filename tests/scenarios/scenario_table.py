@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Reads scenarios.toml beside this file: each scenario with its fragments
-expanded and its defaults filled in. As a script, writes the table as C++
-initialisers for the test binaries: scenario_table.py OUTPUT.inc"""
+expanded, the project's version filled in and its defaults set. As a
+script, writes the table as C++ initialisers for the test binaries:
+scenario_table.py PROJECT_VERSION OUTPUT.inc"""
 
 import os
 import sys
@@ -9,10 +10,14 @@ import tomllib
 
 TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scenarios.toml")
 LIBRARIES = ("present", "absent", "without_getter", "without_setter")
-FIELDS = {"name", "library", "mode", "command_line", "playable", "calls", "status", "mode_after"}
+FIELDS = {"name", "library", "mode", "command_line", "playable", "not_a_wav", "default_sound",
+          "calls", "status", "mode_after"}
+VERSION = "@PROJECT_VERSION@"
 
 
-def expand(calls, fragments, name):
+def expand(calls, fragments, name, version):
+    """The calls with fragments expanded and, given a version, its placeholder
+    filled in."""
     lines = []
     for call in calls:
         if call.startswith("*"):
@@ -21,10 +26,11 @@ def expand(calls, fragments, name):
             lines.extend(fragments[call[1:]])
         else:
             lines.append(call)
-    return lines
+    return [line.replace(VERSION, version) for line in lines] if version else lines
 
 
-def load(path=TABLE):
+def load(version=None, path=TABLE):
+    """version: the project's, for those who compare the calls."""
     with open(path, "rb") as table:
         data = tomllib.load(table)
     fragments = data.get("fragments", {})
@@ -36,9 +42,11 @@ def load(path=TABLE):
         names.add(name)
         if set(scenario) - FIELDS:
             raise ValueError(f"{name}: unknown fields {sorted(set(scenario) - FIELDS)}")
-        scenario = dict(scenario, calls=expand(scenario["calls"], fragments, name))
+        scenario = dict(scenario, calls=expand(scenario["calls"], fragments, name, version))
         scenario.setdefault("library", "present")
         scenario.setdefault("playable", None)
+        scenario.setdefault("not_a_wav", None)
+        scenario.setdefault("default_sound", True)
         if scenario["library"] not in LIBRARIES:
             raise ValueError(f"{name}: library must be one of {LIBRARIES}")
         # What the phone offers, as the runners set a phone up.
@@ -67,22 +75,29 @@ def cxx_int(value):
     return "(-2147483647 - 1)" if value == -2**31 else str(value)
 
 
+def cxx_bool(value):
+    return "true" if value else "false"
+
+
+def cxx_file(path):
+    return cxx_string(path, "u") if path is not None else "nullptr"
+
+
 def cxx_initialiser(scenario):
-    flags = (str(scenario[key]).lower() for key in ("library_present", "has_getter", "has_setter"))
-    playable = scenario["playable"]
+    flags = (cxx_bool(scenario[key]) for key in ("library_present", "has_getter", "has_setter"))
     calls = ",\n     ".join(cxx_string(call) for call in scenario["calls"])
     return (f'{{"{scenario["name"]}", {", ".join(flags)}, {cxx_int(scenario["mode"])}, '
-            f'{cxx_string(scenario["command_line"], "u")}, '
-            f'{cxx_string(playable, "u") if playable is not None else "nullptr"},\n'
+            f'{cxx_string(scenario["command_line"], "u")}, {cxx_file(scenario["playable"])}, '
+            f'{cxx_file(scenario["not_a_wav"])}, {cxx_bool(scenario["default_sound"])},\n'
             f'    {{{calls}}},\n    {cxx_int(scenario["status"])}, {cxx_int(scenario["mode_after"])}}},\n')
 
 
 def main(argv):
-    if len(argv) != 2:
+    if len(argv) != 3:
         sys.exit(__doc__)
     lines = [f"// Made from {os.path.basename(TABLE)} by {os.path.basename(argv[0])}.\n"]
-    lines += [cxx_initialiser(scenario) for scenario in load()]
-    with open(argv[1], "w", encoding="ascii") as out:
+    lines += [cxx_initialiser(scenario) for scenario in load(argv[1])]
+    with open(argv[2], "w", encoding="ascii") as out:
         out.writelines(lines)
 
 

@@ -27,5 +27,20 @@ TEST(TraceLine, IsOneLineInTheSharedShape) {
   EXPECT_EQ(Hex32(0xFFFFFFFF), "0xffffffff");
 }
 
+TEST(TraceLine, NLedSetDeviceShowsTheStateByNameAndOnlyTheTimesSet) {
+  const NLED_SETTINGS_INFO on = {1, 1, 0, 30, 0, 0, 0};
+  const NLED_SETTINGS_INFO odd = {1, 7, 0, 0, 0, 0, 0};
+  EXPECT_EQ(NLedSetDeviceLine(2, &on).At(0), "@0 NLedSetDevice id=2 led=1 state=on on_time=30");
+  EXPECT_EQ(NLedSetDeviceLine(2, &odd).At(0), "@0 NLedSetDevice id=2 led=1 state=7");
+  EXPECT_EQ(NLedSetDeviceLine(2, nullptr).At(0), "@0 NLedSetDevice id=2 record=null");
+  EXPECT_EQ(NLedSetDeviceLine(5, &on).At(0), "@0 NLedSetDevice id=5");
+}
+
+TEST(TraceLine, PlaySoundNamesTheDefaultSoundThatStoodIn) {
+  const PlaySoundAnswer fallback = {1, SoundPlayed::kDefaultSound};
+  EXPECT_EQ(PlaySoundLine("\"x\"", 0x20001, "0x00000010", fallback).At(0),
+            "@0 PlaySoundW path=\"x\" flags=0x00020001 module=0x00000010 plays=default -> 1");
+}
+
 }  // namespace
 }  // namespace kestrum

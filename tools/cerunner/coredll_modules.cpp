@@ -59,10 +59,11 @@ CallResult SimulatedLibraries::FreeLibrary(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const bool loaded = LibraryLoaded(module);
   if (loaded) --library_references_;
+  const BOOL freed = kestrum::AnswerFreeLibrary(loaded);
   TraceLine line("FreeLibrary");
   if (!loaded) line.Field("module", Hex32(module));
-  Trace(line.Result(loaded ? 1 : 0));
-  return CallResult::Return(loaded ? 1 : 0);
+  Trace(line.Result(freed));
+  return CallResult::Return(static_cast<uint32_t>(freed));
 }
 
 // Truncates to the buffer, always terminated, and returns the characters

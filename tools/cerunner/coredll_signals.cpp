@@ -1,4 +1,7 @@
 // The user-facing calls: message box, vibrator, sound, beep and waits.
+#include <algorithm>
+
+#include "support/coredll_answers.h"
 #include "tools/cerunner/simulated_libraries.h"
 #include "tools/cerunner/wide_text.h"
 
@@ -6,8 +9,6 @@ namespace cerunner {
 namespace {
 
 constexpr uint32_t kIdOk = 1;
-constexpr uint32_t kLedCount = 2;  // LED 0 notification, LED 1 vibrator
-constexpr uint32_t kSndFilename = 0x00020000;
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
 
 std::string QuotedOrNull(const std::optional<std::u16string>& text) {
@@ -40,24 +41,33 @@ CallResult SimulatedLibraries::MessageBoxW(const Guest& guest) {
   return CallResult::Return(kIdOk);
 }
 
+// A record the driver could not read stops the run: on the phone the call
+// would read stray memory.
 CallResult SimulatedLibraries::NLedSetDevice(const Guest& guest) {
   const uint32_t id = guest.Argument(0).value_or(0);
   const uint32_t record = guest.Argument(1).value_or(0);
-  if (id != NLED_SETTINGS_INFO_ID) {
-    Trace(TraceLine("NLedSetDevice").Field("id", id).Result(0));
-    return CallResult::Return(0);
-  }
   NLED_SETTINGS_INFO settings{};
-  if (record % 4 != 0 || !guest.Read(record, &settings, sizeof settings)) {
+  const bool has_record = id == NLED_SETTINGS_INFO_ID && record != 0;
+  if (has_record && (record % 4 != 0 || !guest.Read(record, &settings, sizeof settings))) {
     return CallResult::Fault("NLedSetDevice: settings record at " + Hex32(record) +
                              " is not a readable, aligned NLED_SETTINGS_INFO");
   }
-  Trace(kestrum::VibratorSettingsLine(id, settings));
-  return CallResult::Return(settings.LedNum < kLedCount ? 1 : 0);
+  const NLED_SETTINGS_INFO* given = has_record ? &settings : nullptr;
+  Trace(kestrum::NLedSetDeviceLine(id, given));
+  return CallResult::Return(static_cast<uint32_t>(kestrum::AnswerNLedSetDevice(id, given)));
 }
 
-// Only the simulated file list decides whether a file plays; a null path
-// stops any sound and succeeds, as on the phone.
+kestrum::SoundFile SimulatedLibraries::FileKind(std::u16string_view name) const {
+  const auto holds = [name](const std::vector<std::u16string>& files) {
+    return std::any_of(files.begin(), files.end(),
+                       [name](const std::u16string& file) { return SameFileName(name, file); });
+  };
+  if (holds(setup_.playable_files)) return kestrum::SoundFile::kPlayable;
+  if (holds(setup_.files_not_wav)) return kestrum::SoundFile::kNotPlayable;
+  return kestrum::SoundFile::kAbsent;
+}
+
+// The files have no length, so a sound that the caller waits for is over at once.
 CallResult SimulatedLibraries::PlaySoundW(const Guest& guest) {
   const uint32_t module = guest.Argument(1).value_or(0);
   const uint32_t flags = guest.Argument(2).value_or(0);
@@ -67,20 +77,19 @@ CallResult SimulatedLibraries::PlaySoundW(const Guest& guest) {
     path = WideArgument(guest, 0, "sound path", fault);
     if (!path) return CallResult::Fault("PlaySoundW: " + fault);
   }
-  bool played = !path.has_value();
-  for (const std::u16string& file : setup_.playable_files) {
-    if (path && (flags & kSndFilename) != 0 && SameFileName(*path, file)) played = true;
-  }
-  TraceLine line("PlaySoundW");
-  line.Field("path", QuotedOrNull(path)).Field("flags", Hex32(flags));
-  if (module != 0) line.Field("module", Hex32(module));
-  Trace(line.Result(played ? 1 : 0));
-  return CallResult::Return(played ? 1 : 0);
+  const auto kind_of = [this](std::u16string_view name) { return FileKind(name); };
+  const kestrum::SoundFile found =
+      path ? kestrum::FindSoundFile(*path, kind_of) : kestrum::SoundFile::kAbsent;
+  const kestrum::PlaySoundAnswer answer =
+      kestrum::AnswerPlaySound(!path, flags, found, setup_.default_sound);
+  Trace(
+      kestrum::PlaySoundLine(QuotedOrNull(path), flags, module != 0 ? Hex32(module) : "", answer));
+  return CallResult::Return(static_cast<uint32_t>(answer.result));
 }
 
 CallResult SimulatedLibraries::MessageBeep(const Guest& guest) {
   Trace(TraceLine("MessageBeep").Field("type", Hex32(guest.Argument(0).value_or(0))));
-  return CallResult::Return(1);
+  return CallResult::Return(kestrum::kMessageBeepAnswer);
 }
 
 CallResult SimulatedLibraries::Sleep(const Guest& guest) {

@@ -1,5 +1,5 @@
 // What the simulated phone holds before a run: its phone library, manner
-// mode, sound files, and how the program was started.
+// mode, files and default sound, and how the program was started.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,8 @@ struct PhoneSetup {
   bool has_setter = true;
   int32_t manner_mode = 0;
   std::vector<std::u16string> playable_files;
+  std::vector<std::u16string> files_not_wav;  // there, but no playable sound
+  bool default_sound = true;
   std::u16string command_line;  // without the program's name, as the platform passes it
   std::u16string module_path = u"\\Windows\\Kestrum.exe";
   // The phone's libraries are built for ARMV4I and may be Thumb code.

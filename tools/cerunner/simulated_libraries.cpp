@@ -31,12 +31,6 @@ std::optional<uint32_t> SimulatedLibraries::Resolve(const ImageImport& import, b
   return (kCoredllBase + 4 * static_cast<uint32_t>(*found)) | (thumb ? 1u : 0u);
 }
 
-std::optional<uint32_t> SimulatedLibraries::ExportAddress(std::string_view name) {
-  ImageImport import;
-  import.name = name;
-  return Resolve(import, false);
-}
-
 bool SimulatedLibraries::IsStub(uint32_t address) const { return !StubName(address).empty(); }
 
 std::string SimulatedLibraries::StubName(uint32_t address) const {

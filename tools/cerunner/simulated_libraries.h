@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/coredll_answers.h"
 #include "support/trace_line.h"
 #include "tools/cerunner/guest.h"
 #include "tools/cerunner/pe_image.h"
@@ -40,8 +41,6 @@ class SimulatedLibraries {
   // What the loader binds an import to: the export's entry point (with bit 0
   // set when the libraries are Thumb code), or nothing if COREDLL lacks it.
   static std::optional<uint32_t> Resolve(const ImageImport& import, bool thumb);
-  // The ARM entry point of an export by its exact name, for tests.
-  static std::optional<uint32_t> ExportAddress(std::string_view name);
 
   bool IsStub(uint32_t address) const;
   std::string StubName(uint32_t address) const;
@@ -73,6 +72,7 @@ class SimulatedLibraries {
                                              std::string& fault) const;
   uint32_t EntryPoint(uint32_t address) const { return address | (setup_.thumb_libraries ? 1 : 0); }
   bool LibraryLoaded(uint32_t module) const;
+  kestrum::SoundFile FileKind(std::u16string_view name) const;
 
   CallResult LoadLibraryW(const Guest& guest);
   CallResult GetProcAddressW(const Guest& guest);

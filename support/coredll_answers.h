@@ -1,0 +1,79 @@
+// How a phone's COREDLL answers the calls whose results the simulated
+// platforms must give as the phone does. Written once: the host stand-ins,
+// the recording platform of the unit tests and the emulated phone all answer
+// through these; each only finds out what its phone holds.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "platform/coredll.h"
+
+namespace kestrum {
+
+// PlaySoundW flags that the program never passes.
+inline constexpr DWORD kSndNoDefault = 0x00000002;  // SND_NODEFAULT
+inline constexpr DWORD kSndAlias = 0x00010000;      // SND_ALIAS
+
+// What a phone holds under a sound's file name.
+enum class SoundFile { kAbsent, kNotPlayable, kPlayable };
+enum class SoundPlayed { kNothing, kFile, kDefaultSound };
+
+struct PlaySoundAnswer {
+  BOOL result;
+  SoundPlayed played;
+};
+
+// PlaySoundW as the wave API manager serves it on Windows CE (its shared
+// source, sndplay.cpp: sndPlaySound_I, LoadSoundInfo, AudiopGetName; and the
+// CE 6 guide to PlaySound with waveform files: "If the specified file does
+// not exist ..., the PlaySound function plays the default system sound. If
+// you have not defined a default system sound, PlaySound fails without
+// playing a sound."):
+// - a null name stops any sound and succeeds;
+// - a file that opens plays if it is a playable WAV; if not, the call fails
+//   and no default sound stands in, since that choice was made on opening;
+// - a name that opens no file plays the default sound ("SystemDefault") and
+//   succeeds, unless SND_NODEFAULT is set or the phone has none: it fails.
+// Not simulated: sound event aliases (an alias finds nothing, and falls back
+// as a missing file does), resources, and the muting of the volume settings.
+PlaySoundAnswer AnswerPlaySound(bool stop, DWORD flags, SoundFile found, bool has_default_sound);
+
+// The names the lookup tries, in order (g_aFormatString in sndplay.cpp):
+// the name itself, then "<name>.wav", "\Windows\<name>", "\Windows\<name>.wav".
+std::array<std::u16string, 4> SoundFileCandidates(std::u16string_view name);
+
+// What the first of those names that the phone holds is; kind_of tells
+// what the phone holds under one name.
+template <typename KindOf>
+SoundFile FindSoundFile(std::u16string_view name, KindOf&& kind_of) {
+  for (const std::u16string& candidate : SoundFileCandidates(name)) {
+    const SoundFile kind = kind_of(std::u16string_view(candidate));
+    if (kind != SoundFile::kAbsent) return kind;
+  }
+  return SoundFile::kAbsent;
+}
+
+// The phone's notification LEDs: 0 the light, 1 the vibrator.
+inline constexpr UINT kPhoneLedCount = 2;
+
+// NLedSetDevice: COREDLL passes NLED_SETTINGS_INFO_ID on to the LED driver
+// and fails any other id (ERROR_INVALID_PARAMETER); the driver
+// (NLedDriverSetDevice, as the platform's BSP drivers check it) fails a
+// null record, an LED it does not have, an OffOnBlink outside 0..2, and
+// blink times that do not add up.
+BOOL AnswerNLedSetDevice(UINT id, const NLED_SETTINGS_INFO* settings);
+
+// MessageBeep queues the sound and returns: "If it cannot play the specified
+// alert sound, MessageBeep attempts to play the system default sound. If it
+// cannot play the system default sound, the function produces a standard
+// beep sound" (the CE 5 reference), so it always has something to play.
+inline constexpr BOOL kMessageBeepAnswer = 1;
+
+// FreeLibrary fails for a handle that is no module this process holds a
+// reference to (never loaded, already freed, null) and succeeds otherwise
+// (FreeOneLibrary in the CE 5 kernel's loader.c).
+BOOL AnswerFreeLibrary(bool module_held);
+
+}  // namespace kestrum
