@@ -79,16 +79,12 @@ class HostileImages(unittest.TestCase):
         return result
 
     # Instructions the PXA270 does not have, and states it must not reach.
-    def test_movw_is_undefined(self):
-        self.image.write_at_entry(arm_words(0xE3010234))
-        self.assert_outcome(STOPPED, "non-ARMv5TE instruction 0xe3010234")
-
-    def test_v6_and_v7_instructions_are_undefined(self):
-        for word in (0xE6BF0F31, 0xF57FF05F, 0xE1920F9F):  # rev, dmb, ldrex
+    def test_instructions_newer_than_armv5te_are_undefined(self):
+        for word in (0xE3010234, 0xE6BF0F31, 0xF57FF05F, 0xE1920F9F):  # movw, rev, dmb, ldrex
             with self.subTest(word=hex(word)):
                 self.image = PatchedImage(self.folder)
                 self.image.write_at_entry(arm_words(word))
-                self.assert_outcome(STOPPED, "instruction 0x%08x" % word)
+                self.assert_outcome(STOPPED, "non-ARMv5TE instruction 0x%08x" % word)
 
     def test_switch_to_thumb2_code_is_stopped(self):
         # add ip, pc, #1; bx ip; then a Thumb-2 movw.
@@ -137,12 +133,20 @@ class HostileImages(unittest.TestCase):
         self.assert_outcome(STOPPED, "(Thumb code) entered in ARM state: the call did not interwork",
                             "--thumb-libraries")
 
-    def test_write_to_the_loaders_table_faults(self):
-        data = self.image.section(b".data")
-        table = self.image.pe.OPTIONAL_HEADER.ImageBase + data.VirtualAddress + \
-            (data.Misc_VirtualSize + 3) // 4 * 4
+    def write_to_loader_table_after(self, section):
+        table = self.image.pe.OPTIONAL_HEADER.ImageBase + section.VirtualAddress + \
+            (section.Misc_VirtualSize + 3) // 4 * 4
         self.image.write_at_entry(arm_words(0xE59F1000, 0xE5810000, table))  # ldr r1, =table; str r0, [r1]
         self.assert_outcome(STOPPED, "the loader keeps its section table there")
+
+    def test_write_to_the_loaders_table_faults(self):
+        self.write_to_loader_table_after(self.image.section(b".data"))
+
+    def test_loaders_table_goes_to_the_first_writable_section_with_room(self):
+        self.image.section(b".data").Misc_VirtualSize = 0x1000  # its last page is full
+        rsrc = self.image.section(b".rsrc")
+        rsrc.Characteristics |= 0x80000000  # IMAGE_SCN_MEM_WRITE
+        self.write_to_loader_table_after(rsrc)
 
     def test_endless_loop_stops_at_the_budget(self):
         self.image.write_at_entry(arm_words(0xEAFFFFFE))  # b .
@@ -150,20 +154,12 @@ class HostileImages(unittest.TestCase):
         self.assertIn("instructions=5000 ", result.stdout)
 
     # What the loader refuses before anything runs.
-    def test_unknown_import_is_refused_by_name(self):
-        self.image.rename_import(b"Sleep", b"Sleeq")
-        self.assert_outcome(REFUSED, "ERROR_BAD_EXE_FORMAT: imports COREDLL.dll!Sleeq, "
-                                     "which COREDLL does not export")
-
     def test_import_of_exit_is_refused(self):
         # COREDLL has no exit: an image that imports it never starts on a phone.
         self.image.rename_import(b"Sleep", b"exit\0")
-        result = self.assert_outcome(REFUSED, "COREDLL.dll!exit, which COREDLL does not export")
+        result = self.assert_outcome(REFUSED, "ERROR_BAD_EXE_FORMAT: imports COREDLL.dll!exit, "
+                                              "which COREDLL does not export")
         self.assertNotIn("@0 ", result.stderr, "nothing may run before the refusal")
-
-    def test_import_names_are_case_sensitive(self):
-        self.image.rename_import(b"Sleep", b"sleep")
-        self.assert_outcome(REFUSED, "COREDLL.dll!sleep, which COREDLL does not export")
 
     def test_other_library_is_refused(self):
         name_rva = self.image.imports().struct.Name
@@ -187,10 +183,15 @@ class HostileImages(unittest.TestCase):
         self.image.pe.FILE_HEADER.SizeOfOptionalHeader = 0xF0
         self.assert_outcome(RAN_TO_EXIT, "TerminateProcess process=0x00000042 status=0")
 
+    def test_a_subsystem_other_than_ce_gui_counts_as_version_1_0(self):
+        # The loader reads the subsystem version only of a Windows CE GUI image.
+        self.image.pe.OPTIONAL_HEADER.Subsystem = 2
+        self.image.pe.OPTIONAL_HEADER.MajorSubsystemVersion = 6
+        self.assert_outcome(RAN_TO_EXIT, "TerminateProcess process=0x00000042 status=0")
+
     def test_wrong_headers_are_refused(self):
         cases = [
             (lambda pe: setattr(pe.FILE_HEADER, "Machine", 0x01C4), "machine 0x01c4"),
-            (lambda pe: setattr(pe.OPTIONAL_HEADER, "Subsystem", 2), "subsystem 2"),
             (lambda pe: setattr(pe.OPTIONAL_HEADER, "ImageBase", 0x00400000), "image base"),
             (lambda pe: setattr(pe.OPTIONAL_HEADER, "MajorSubsystemVersion", 6),
              "ERROR_OLD_WIN_VERSION: needs Windows CE 6.2, newer than the phone's 5.2"),
@@ -212,14 +213,6 @@ class HostileImages(unittest.TestCase):
 
 
 class Command(unittest.TestCase):
-    def test_runs_the_image_and_prints_a_summary(self):
-        result = subprocess.run([RUNNER, "--mode=0", IMAGE], capture_output=True, text=True,
-                                timeout=60)
-        self.assertEqual(result.returncode, RAN_TO_EXIT, result.stderr)
-        self.assertRegex(result.stdout, r"^result mode=1 status=0 instructions=\d+ "
-                                        r"stack_high_water=\d+ time_ms=500 heap_in_use=0\n$")
-        self.assertIn("@500 TerminateProcess process=0x00000042 status=0\n", result.stderr)
-
     def test_bad_options_and_unreadable_images_have_their_own_status(self):
         missing = os.path.join(tempfile.gettempdir(), "no-such.exe")
         folder = tempfile.gettempdir()

@@ -13,8 +13,8 @@ ELISION = "…"
 
 
 def example(readme_text):
-    """The example's command and its shown output: the first two indented
-    blocks after the heading."""
+    """The example's command and its shown output: the second and third
+    indented blocks after the heading (the first builds what it runs)."""
     section = readme_text.split(HEADING, 1)[1]
     blocks, current = [], []
     for line in section.splitlines():
@@ -23,9 +23,9 @@ def example(readme_text):
         elif current:
             blocks.append(current)
             current = []
-        if len(blocks) == 2:
+        if len(blocks) == 3:
             break
-    command, shown = blocks
+    _, command, shown = blocks
     return shlex.split(" ".join(line.rstrip("\\") for line in command)), shown
 
 

@@ -52,9 +52,9 @@ std::vector<std::vector<std::string>> JoinedAndSeparate(const std::vector<std::s
 TEST(ParseOptions, SetsUpThePhoneWithValuesJoinedOrSeparate) {
   for (const auto& arguments :
        JoinedAndSeparate({"--phone-library=absent", "--no-getter", "--no-setter", "--mode=-1",
-                          "--playable=\\a.wav", "--playable=\\b.wav", "--cmdline=\"x y\"",
-                          "--module-path=\\K.exe", "--budget=5", "--os-version=5.1",
-                          "--thumb-libraries", "img.exe"})) {
+                          "--playable=\\a.wav", "--playable=\\b.wav", "--not-a-wav=\\c.txt",
+                          "--no-default-sound", "--cmdline=\"x y\"", "--module-path=\\K.exe",
+                          "--budget=5", "--os-version=5.1", "--thumb-libraries", "img.exe"})) {
     SCOPED_TRACE(::testing::PrintToString(arguments));
     const ParsedOptions parsed = Parse(arguments);
     const auto& options = std::get<RunnerOptions>(parsed);
@@ -64,6 +64,8 @@ TEST(ParseOptions, SetsUpThePhoneWithValuesJoinedOrSeparate) {
     EXPECT_FALSE(options.phone.has_setter);
     EXPECT_EQ(options.phone.manner_mode, -1);
     EXPECT_EQ(options.phone.playable_files, (std::vector<std::u16string>{u"\\a.wav", u"\\b.wav"}));
+    EXPECT_EQ(options.phone.files_not_wav, std::vector<std::u16string>{u"\\c.txt"});
+    EXPECT_FALSE(options.phone.default_sound);
     EXPECT_EQ(options.phone.command_line, u"\"x y\"");
     EXPECT_EQ(options.phone.module_path, u"\\K.exe");
     EXPECT_EQ(options.phone.instruction_budget, 5u);
@@ -89,7 +91,8 @@ TEST(ParseOptions, RefusesBadValuesWithTheOptionNamed) {
   for (int i = 0; i < 32767; ++i) ideographic_spaces += "\u3000";
   EXPECT_EQ(ErrorOf(Parse({"--cmdline=" + ideographic_spaces, "i"})), "");
   EXPECT_EQ(ErrorOf(Parse({"--frobnicate", "i"})), "--frobnicate is not an option");
-  EXPECT_EQ(ErrorOf(Parse({"--no-getter=1", "i"})), "--no-getter: is not an option");
+  EXPECT_EQ(ErrorOf(Parse({"--no-getter=1", "i"})), "--no-getter: takes no value");
+  EXPECT_EQ(ErrorOf(Parse({"-x", "i"})), "-x is not an option");
   EXPECT_EQ(ErrorOf(Parse({"a", "b"})), "more than one image given");
   EXPECT_EQ(ErrorOf(Parse({})), "no image given");
   EXPECT_EQ(ErrorOf(Parse({"i", "--budget"})), "--budget: needs a value");

@@ -1,5 +1,7 @@
 #include "tools/cerunner/options.h"
 
+#include <getopt.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -25,6 +27,10 @@ const char kUsage[] =
     "  --no-getter, --no-setter        the library lacks GetMannerMode/SetMannerMode\n"
     "  --mode=N                        manner mode the getter returns first (default 0)\n"
     "  --playable=PATH                 a sound file PlaySoundW can play (repeatable)\n"
+    "  --not-a-wav=PATH                a file the phone holds that is no playable\n"
+    "                                  sound (repeatable)\n"
+    "  --no-default-sound              the phone has no default sound to play for a\n"
+    "                                  sound file it cannot find\n"
     "  --cmdline=STRING                command line after the program's name (UTF-8,\n"
     "                                  at most 32767 UTF-16 units)\n"
     "  --module-path=PATH              what GetModuleFileNameW reports\n"
@@ -52,102 +58,145 @@ namespace {
 // the run would be stopped as if the program had faulted.
 constexpr size_t kMaxCommandLine = 32767;
 
-std::optional<long long> ParseInteger(std::string_view text, long long min, long long max) {
-  if (text.empty()) return std::nullopt;
-  const std::string copy(text);
+enum OptionId : int {
+  kHelp = 'h',
+  kPhoneLibrary = 256,
+  kNoGetter,
+  kNoSetter,
+  kMode,
+  kPlayable,
+  kNotAWav,
+  kNoDefaultSound,
+  kCommandLine,
+  kModulePath,
+  kOsVersion,
+  kThumbLibraries,
+  kBudget,
+};
+
+const option kOptions[] = {
+    {"phone-library", required_argument, nullptr, kPhoneLibrary},
+    {"no-getter", no_argument, nullptr, kNoGetter},
+    {"no-setter", no_argument, nullptr, kNoSetter},
+    {"mode", required_argument, nullptr, kMode},
+    {"playable", required_argument, nullptr, kPlayable},
+    {"not-a-wav", required_argument, nullptr, kNotAWav},
+    {"no-default-sound", no_argument, nullptr, kNoDefaultSound},
+    {"cmdline", required_argument, nullptr, kCommandLine},
+    {"module-path", required_argument, nullptr, kModulePath},
+    {"os-version", required_argument, nullptr, kOsVersion},
+    {"thumb-libraries", no_argument, nullptr, kThumbLibraries},
+    {"budget", required_argument, nullptr, kBudget},
+    {"help", no_argument, nullptr, kHelp},
+    {nullptr, 0, nullptr, 0},
+};
+
+std::optional<long long> ParseInteger(const char* text, long long min, long long max) {
+  if (*text == '\0') return std::nullopt;
   char* end = nullptr;
   errno = 0;
-  const long long value = std::strtoll(copy.c_str(), &end, 10);
+  const long long value = std::strtoll(text, &end, 10);
   if (errno != 0 || *end != '\0' || value < min || value > max) return std::nullopt;
   return value;
 }
 
-std::optional<std::u16string> ParseText(std::string_view text) { return Utf8ToUtf16(text); }
+std::string ApplyText(int id, const char* value, PhoneSetup& phone) {
+  std::optional<std::u16string> text = Utf8ToUtf16(value);
+  if (!text) return "is not valid UTF-8";
+  if (id == kCommandLine && text->size() > kMaxCommandLine) {
+    return "is longer than 32767 UTF-16 units";
+  }
+  if (id == kPlayable) phone.playable_files.push_back(std::move(*text));
+  if (id == kNotAWav) phone.files_not_wav.push_back(std::move(*text));
+  if (id == kCommandLine) phone.command_line = std::move(*text);
+  if (id == kModulePath) phone.module_path = std::move(*text);
+  return "";
+}
 
-constexpr std::string_view kNotAnOption = "is not an option";
-
-// Applies one --key=value option; returns an error message or "".
-std::string ApplyValue(std::string_view key, std::string_view value, PhoneSetup& phone) {
-  if (key == "--phone-library") {
-    if (value != "present" && value != "absent") return "must be present or absent";
-    phone.library_present = value == "present";
-  } else if (key == "--mode") {
-    const auto mode = ParseInteger(value, std::numeric_limits<int32_t>::min(),
-                                   std::numeric_limits<int32_t>::max());
-    if (!mode) return "must be a 32-bit signed integer";
-    phone.manner_mode = static_cast<int32_t>(*mode);
-  } else if (key == "--os-version") {
-    if (value != "5.1" && value != "5.2") return "must be 5.1 or 5.2";
-    phone.os_version = {5, static_cast<uint16_t>(value == "5.1" ? 1 : 2)};
-  } else if (key == "--budget") {
-    const auto budget = ParseInteger(value, 1, std::numeric_limits<long long>::max());
-    if (!budget) return "must be a positive integer";
-    phone.instruction_budget = static_cast<uint64_t>(*budget);
-  } else if (key == "--playable" || key == "--cmdline" || key == "--module-path") {
-    const std::optional<std::u16string> text = ParseText(value);
-    if (!text) return "is not valid UTF-8";
-    if (key == "--cmdline" && text->size() > kMaxCommandLine) {
-      return "is longer than 32767 UTF-16 units";
+// Applies one option that getopt_long recognised; returns what is wrong
+// with its value, or "".
+std::string Apply(int id, const char* value, PhoneSetup& phone) {
+  const std::string_view given = value != nullptr ? value : "";
+  switch (id) {
+    case kPhoneLibrary:
+      if (given != "present" && given != "absent") return "must be present or absent";
+      phone.library_present = given == "present";
+      return "";
+    case kNoGetter:
+      phone.has_getter = false;
+      return "";
+    case kNoSetter:
+      phone.has_setter = false;
+      return "";
+    case kNoDefaultSound:
+      phone.default_sound = false;
+      return "";
+    case kThumbLibraries:
+      phone.thumb_libraries = true;
+      return "";
+    case kMode: {
+      const auto mode = ParseInteger(value, std::numeric_limits<int32_t>::min(),
+                                     std::numeric_limits<int32_t>::max());
+      if (!mode) return "must be a 32-bit signed integer";
+      phone.manner_mode = static_cast<int32_t>(*mode);
+      return "";
     }
-    if (key == "--playable") phone.playable_files.push_back(*text);
-    if (key == "--cmdline") phone.command_line = *text;
-    if (key == "--module-path") phone.module_path = *text;
-  } else {
-    return std::string(kNotAnOption);
+    case kOsVersion:
+      if (given != "5.1" && given != "5.2") return "must be 5.1 or 5.2";
+      phone.os_version = {5, static_cast<uint16_t>(given == "5.1" ? 1 : 2)};
+      return "";
+    case kBudget: {
+      const auto budget = ParseInteger(value, 1, std::numeric_limits<long long>::max());
+      if (!budget) return "must be a positive integer";
+      phone.instruction_budget = static_cast<uint64_t>(*budget);
+      return "";
+    }
+    default:
+      return ApplyText(id, value, phone);
   }
-  return "";
 }
 
-// Every key that ApplyValue knows takes a value: asked with a scratch phone.
-bool TakesValue(std::string_view key) {
-  PhoneSetup scratch;
-  return ApplyValue(key, "", scratch) != kNotAnOption;
+std::string NameOf(int id) {
+  for (const option& known : kOptions) {
+    if (known.name != nullptr && known.val == id) return std::string("--") + known.name;
+  }
+  return "-" + std::string(1, static_cast<char>(id));
 }
 
-std::string ApplyOption(std::string_view argument, PhoneSetup& phone) {
-  if (argument == "--no-getter") {
-    phone.has_getter = false;
-  } else if (argument == "--no-setter") {
-    phone.has_setter = false;
-  } else if (argument == "--thumb-libraries") {
-    phone.thumb_libraries = true;
-  } else {
-    const size_t equals = argument.find('=');
-    if (equals == std::string_view::npos) return std::string(argument) + " is not an option";
-    const std::string_view key = argument.substr(0, equals);
-    const std::string problem = ApplyValue(key, argument.substr(equals + 1), phone);
-    if (!problem.empty()) return std::string(key) + ": " + problem;
-  }
-  return "";
+// What getopt_long refused, named as the user wrote it. A long option has
+// been stepped over (optind is past it); a short one is named by optopt.
+std::string Refusal(int result, std::string_view argument) {
+  if (result == ':') return NameOf(optopt) + ": needs a value";
+  if (optopt == 0) return std::string(argument) + " is not an option";
+  if (argument.starts_with("--")) return NameOf(optopt) + ": takes no value";
+  return "-" + std::string(1, static_cast<char>(optopt)) + " is not an option";
 }
 
 }  // namespace
 
 ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
+  std::vector<std::string> words = {"cerunner"};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(words.size());
+
   RunnerOptions options;
-  bool only_paths = false;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    const bool is_option = !only_paths && argument.size() > 1 && argument[0] == '-';
-    if (is_option && (argument == "--help" || argument == "-h")) return HelpRequest{};
-    if (is_option && argument == "--") {
-      only_paths = true;
-      continue;
-    }
-    if (is_option) {
-      std::string option = argument;
-      if (TakesValue(argument)) {
-        if (i + 1 == arguments.size()) return OptionError{argument + ": needs a value"};
-        option.append("=").append(arguments[++i]);
-      }
-      const std::string problem = ApplyOption(option, options.phone);
-      if (!problem.empty()) return OptionError{problem};
-      continue;
-    }
-    if (!options.image_path.empty()) return OptionError{"more than one image given"};
-    options.image_path = argument;
+  optind = 0;  // glibc: start afresh, as each call parses a new command line
+  opterr = 0;  // the refusals are reported as ours
+  for (;;) {
+    const int id = getopt_long(argc, argv.data(), ":h", kOptions, nullptr);
+    if (id == -1) break;
+    if (id == kHelp) return HelpRequest{};
+    if (id == '?' || id == ':')
+      return OptionError{Refusal(id, argv[static_cast<size_t>(optind - 1)])};
+    const std::string problem = Apply(id, optarg, options.phone);
+    if (!problem.empty()) return OptionError{NameOf(id) + ": " + problem};
   }
-  if (options.image_path.empty()) return OptionError{"no image given"};
+  if (optind == argc) return OptionError{"no image given"};
+  if (optind + 1 < argc) return OptionError{"more than one image given"};
+  options.image_path = argv[static_cast<size_t>(optind)];
   return options;
 }
 

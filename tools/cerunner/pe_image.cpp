@@ -13,6 +13,7 @@ constexpr uint16_t kExecutableImage = 0x0002;
 constexpr uint16_t kDllImage = 0x2000;
 constexpr uint16_t kPe32Magic = 0x010B;
 constexpr uint16_t kSubsystemWindowsCeGui = 9;
+constexpr uint32_t kScnDiscardable = 0x02000000;
 constexpr uint32_t kScnExecute = 0x20000000;
 constexpr uint32_t kScnRead = 0x40000000;
 constexpr uint32_t kScnWrite = 0x80000000;
@@ -121,15 +122,19 @@ std::string CheckFileHeader(Bytes file, Headers& headers) {
   return "";
 }
 
+// The loader refuses no subsystem: only a Windows CE GUI image has its
+// subsystem version read as the OS it needs; any other counts as 1.0.
+void ReadSubsystemVersion(Bytes file, Headers& headers) {
+  const size_t opt = headers.optional;
+  const bool ce_gui = file.U16(opt + kOptSubsystem) == kSubsystemWindowsCeGui;
+  headers.subsystem_major = ce_gui ? file.U16(opt + kOptSubsystemVersion) : 1;
+  headers.subsystem_minor = ce_gui ? file.U16(opt + kOptSubsystemVersion + 2) : 0;
+}
+
 std::string CheckOptionalHeader(Bytes file, Headers& headers) {
   const size_t opt = headers.optional;
   if (file.U16(opt) != kPe32Magic) return "not a PE32 image";
-  const uint16_t subsystem = file.U16(opt + kOptSubsystem);
-  if (subsystem != kSubsystemWindowsCeGui) {
-    return "subsystem " + std::to_string(subsystem) + " is not Windows CE GUI (9)";
-  }
-  headers.subsystem_major = file.U16(opt + kOptSubsystemVersion);
-  headers.subsystem_minor = file.U16(opt + kOptSubsystemVersion + 2);
+  ReadSubsystemVersion(file, headers);
   headers.image_base = file.U32(opt + kOptImageBase);
   if (headers.image_base < kLowestProgramBase || headers.image_base >= kProgramBaseLimit ||
       headers.image_base % kPageSize != 0) {
@@ -222,16 +227,21 @@ std::string PlaceSections(Bytes file, const Headers& headers, LoadedImage& image
   return "";
 }
 
-// The loader puts its table right after the first writable section's data,
-// rounded up to 4, when that section's last page has room for it.
-void WriteLoaderTable(const std::vector<SectionRecord>& records, LoadedImage& image) {
-  const auto writable = std::find_if(records.begin(), records.end(), [](const SectionRecord& r) {
-    return (r.characteristics & kScnWrite) != 0;
-  });
-  if (writable == records.end()) return;
-  const uint32_t start = writable->rva + ((writable->virtual_size + 3) & ~3u);
+// The loader moves its table into the first writable, non-discardable
+// section whose last page has room after the data (rounded up to 4), and
+// counts it into that section's size; without such a section it keeps the
+// table in memory of its own, outside the image.
+void WriteLoaderTable(std::vector<SectionRecord>& records, LoadedImage& image) {
   const auto size = static_cast<uint32_t>(records.size() * kLoaderRecordSize);
-  if (size > RoundUpToPage(writable->rva + writable->virtual_size) - start) return;
+  const auto has_room = [size](const SectionRecord& r) {
+    const uint32_t used = ((r.virtual_size + 3) & ~3u) % kPageSize;
+    return (r.characteristics & kScnWrite) != 0 && (r.characteristics & kScnDiscardable) == 0 &&
+           used != 0 && kPageSize - used >= size;
+  };
+  const auto host = std::find_if(records.begin(), records.end(), has_room);
+  if (host == records.end()) return;
+  const uint32_t start = host->rva + ((host->virtual_size + 3) & ~3u);
+  host->virtual_size = start - host->rva + size;
   uint32_t at = start;
   for (const SectionRecord& record : records) {
     for (uint32_t word : {record.virtual_size, record.rva, image.image_base + record.rva,
@@ -309,6 +319,16 @@ std::string ReadImports(const Headers& headers, LoadedImage& image) {
   }
 }
 
+// Images older than 2.2 get the loader's 64 KiB whatever they ask for; the
+// runner's own cap keeps the stack below the libraries it maps.
+uint32_t StackReserve(const Headers& headers) {
+  const bool honoured =
+      headers.subsystem_major > 2 || (headers.subsystem_major == 2 && headers.subsystem_minor >= 2);
+  const uint32_t reserve = honoured ? headers.stack_reserve : 0;
+  if (reserve == 0) return kDefaultStackReserve;
+  return RoundUpToPage(reserve < kMaxStackReserve ? reserve : kMaxStackReserve);
+}
+
 std::string CheckVersion(const Headers& headers, OsVersion os) {
   const bool newer = headers.subsystem_major > os.major ||
                      (headers.subsystem_major == os.major && headers.subsystem_minor > os.minor);
@@ -341,10 +361,7 @@ ImageLoad LoadImage(const std::vector<uint8_t>& file_bytes, OsVersion os) {
   }
   if (!problem.empty()) return {std::nullopt, kBadFormat + problem};
   WriteLoaderTable(records, image);
-  const uint32_t reserve = headers.stack_reserve;
-  image.stack_reserve =
-      reserve == 0 ? kDefaultStackReserve
-                   : RoundUpToPage(reserve < kMaxStackReserve ? reserve : kMaxStackReserve);
+  image.stack_reserve = StackReserve(headers);
   return {std::move(image), ""};
 }
 

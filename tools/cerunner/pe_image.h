@@ -35,8 +35,8 @@ struct ImageImport {
   uint32_t slot_rva = 0;            // its entry in the import address table
 };
 
-// The loader keeps one record per section (o32_lite: 7 words) after the
-// first writable section's data, inside the image, when it fits there.
+// The loader keeps one record per section (o32_lite: 7 words) after the data
+// of the first writable section with room for them, inside the image.
 constexpr uint32_t kLoaderRecordSize = 28;
 struct LoaderTable {
   uint32_t rva = 0;
