@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the plain host build, then the
 # ASan+UBSan build; then the build a newcomer makes without presets, and the
-# phones' files alone, which must come out as the host build made them.
+# phones' files alone, whose images must come out as the host build made them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,11 +35,9 @@ ctest --test-dir build/plain-release --output-on-failure --parallel 2 \
 announce "device preset: the phones' files alone, as the host build made them"
 cmake --preset device
 cmake --build --preset device
-# The archive holds the images and cabinets; they are compared one by one
-# too, so that a difference is named by its file.
-archive=$(basename build/host/Kestrum-*.zip)
-for file in phone/os5.2/Kestrum.exe phone/os5.1/Kestrum.exe \
-  phone/Kestrum-WM6-OS5.2.cab phone/Kestrum-WM5-OS5.1.cab "$archive"; do
+# The images are compiled again in another folder and must not change; the
+# cabinets' and the archive's own tests already rebuild them elsewhere.
+for file in phone/os5.2/Kestrum.exe phone/os5.1/Kestrum.exe; do
   cmp "build/host/$file" "build/device/$file"
 done
-echo "device files and the release archive match the host build's"
+echo "the device preset's images match the host build's"
