@@ -4,7 +4,8 @@
 #                   OS_MIN <major.minor> OUTPUT <file.cab>)
 #
 # for each image. The cabinet is built with ALL and demands OS_MIN as lowest
-# OS version (the build refuses an image whose subsystem version differs).
+# OS version (the build refuses an image whose subsystem version differs)
+# and names KESTRUM_PROVIDER, set beside project(), as its provider.
 # Each call appends "<target>|<cabinet>|<image>|<OS_MIN>" to the global
 # property KESTRUM_CABINETS, from which the tests check every cabinet and
 # the release archive takes its images and cabinets.
@@ -29,7 +30,8 @@ function(kestrum_cabinet target)
   add_custom_command(
     OUTPUT ${arg_OUTPUT}
     COMMAND ${KESTRUM_SYSTEM_PYTHON} -B ${make_cabinet} --gcab ${KESTRUM_GCAB}
-            --image ${arg_IMAGE} --os-min ${arg_OS_MIN} --output ${arg_OUTPUT}
+            --image ${arg_IMAGE} --os-min ${arg_OS_MIN} --provider ${KESTRUM_PROVIDER}
+            --output ${arg_OUTPUT}
     DEPENDS ${arg_IMAGE} ${make_cabinet} ${dir}/install_layout.py ${dir}/setup_file.py
             ${dir}/setup_xml.py
     COMMENT "Packing ${cab_name}"
