@@ -4,10 +4,12 @@
 #                   OS_MIN <major.minor> OUTPUT <file.cab>)
 #
 # for each image. The cabinet is built with ALL and demands OS_MIN as lowest
-# OS version (the build refuses an image whose subsystem version differs).
-# Each call appends "<target>|<cabinet>|<image>|<OS_MIN>" to the global
-# property KESTRUM_CABINETS, from which the tests check every cabinet and
-# the release archive takes its images and cabinets.
+# OS version (the build refuses an image whose subsystem version differs)
+# and names KESTRUM_PROVIDER, set beside project(), as its provider.
+# Each call appends the target to the global property KESTRUM_CABINETS and
+# sets its properties KESTRUM_CABINET_FILE, KESTRUM_CABINET_IMAGE and
+# KESTRUM_CABINET_OS_MIN, from which the tests check every cabinet and the
+# release archive takes its images and cabinets.
 include_guard(GLOBAL)
 
 find_program(KESTRUM_GCAB NAMES gcab REQUIRED)
@@ -29,7 +31,8 @@ function(kestrum_cabinet target)
   add_custom_command(
     OUTPUT ${arg_OUTPUT}
     COMMAND ${KESTRUM_SYSTEM_PYTHON} -B ${make_cabinet} --gcab ${KESTRUM_GCAB}
-            --image ${arg_IMAGE} --os-min ${arg_OS_MIN} --output ${arg_OUTPUT}
+            --image ${arg_IMAGE} --os-min ${arg_OS_MIN} --provider ${KESTRUM_PROVIDER}
+            --output ${arg_OUTPUT}
     DEPENDS ${arg_IMAGE} ${make_cabinet} ${dir}/install_layout.py ${dir}/setup_file.py
             ${dir}/setup_xml.py
     COMMENT "Packing ${cab_name}"
@@ -38,6 +41,7 @@ function(kestrum_cabinet target)
   if(arg_IMAGE_TARGET)
     add_dependencies(${target} ${arg_IMAGE_TARGET})
   endif()
-  set_property(GLOBAL APPEND PROPERTY KESTRUM_CABINETS
-               "${target}|${arg_OUTPUT}|${arg_IMAGE}|${arg_OS_MIN}")
+  set_target_properties(${target} PROPERTIES KESTRUM_CABINET_FILE ${arg_OUTPUT}
+                        KESTRUM_CABINET_IMAGE ${arg_IMAGE} KESTRUM_CABINET_OS_MIN ${arg_OS_MIN})
+  set_property(GLOBAL APPEND PROPERTY KESTRUM_CABINETS ${target})
 endfunction()

@@ -2,11 +2,8 @@
 and _setup.xml both take their names, paths and limits from."""
 
 APP_NAME = "Kestrum"
-# The handle in the message box caption ("id:dorvil") without its ':',
-# which cannot stand in the file names the installer derives from it.
-PROVIDER = "iddorvil"
-# The installer lists the program under Remove Programs as "<provider> <name>".
-FULL_NAME = f"{PROVIDER} {APP_NAME}"
+# What no Windows file name may hold.
+NOT_IN_FILE_NAMES = frozenset('\\/:*?"<>|')
 
 INSTALL_DIR = "%CE1%\\Kestrum"  # \Program Files\Kestrum
 PROGRAM = "Kestrum.exe"
@@ -28,6 +25,16 @@ MEMBERS = (SETUP_MEMBER, PROGRAM_MEMBER, SETUP_XML_MEMBER)
 # Every member carries this date (2010-01-01 00:00 UTC), so that the same
 # inputs always give the same cabinet.
 MEMBER_TIME = 1262304000
+
+
+def installer_provider(handle):
+    """The provider's handle (KESTRUM_PROVIDER) as the installer names it:
+    without ':', which cannot stand in the file names the installer derives
+    from it. Refuses a handle that leaves no such name."""
+    name = handle.replace(":", "")
+    if not name or not (name.isascii() and name.isprintable()) or NOT_IN_FILE_NAMES & set(name):
+        raise ValueError(f"provider {handle!r} gives the installer no file name")
+    return name
 
 
 def parse_os_version(text):

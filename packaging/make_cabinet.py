@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Builds one installer cabinet for one Kestrum.exe image.
 
-Usage: make_cabinet.py --gcab PATH --image Kestrum.exe --os-min 5.2 --output X.cab
+Usage: make_cabinet.py --gcab PATH --image Kestrum.exe --os-min 5.2
+                       --provider HANDLE --output X.cab
 
 The cabinet demands as lowest OS version the image's subsystem version, so
 an image whose version differs from --os-min is refused. The members are
@@ -31,12 +32,12 @@ def subsystem_version(image):
         pe.close()
 
 
-def stage(directory, image, os_version_min):
+def stage(directory, image, os_version_min, provider):
     with open(image, "rb") as program:
         contents = {
-            layout.SETUP_MEMBER: setup_file(os_version_min),
+            layout.SETUP_MEMBER: setup_file(os_version_min, provider),
             layout.PROGRAM_MEMBER: program.read(),
-            layout.SETUP_XML_MEMBER: setup_xml(os_version_min),
+            layout.SETUP_XML_MEMBER: setup_xml(os_version_min, provider),
         }
     paths = []
     for member in layout.MEMBERS:
@@ -49,11 +50,11 @@ def stage(directory, image, os_version_min):
     return paths
 
 
-def make_cabinet(gcab, image, os_version_min, output):
+def make_cabinet(gcab, image, os_version_min, provider, output):
     output_dir = os.path.dirname(os.path.abspath(output))
     os.makedirs(output_dir, exist_ok=True)
     with tempfile.TemporaryDirectory(dir=output_dir, prefix=".cabinet-") as directory:
-        members = stage(directory, image, os_version_min)
+        members = stage(directory, image, os_version_min, provider)
         packed = os.path.join(directory, "packed.cab")
         # -n stores bare member names; without -z nothing is compressed.
         subprocess.run([gcab, "-c", "-n", packed, *members], check=True)
@@ -65,6 +66,7 @@ def parse_arguments():
     parser.add_argument("--gcab", required=True, help="absolute path of Debian's gcab")
     parser.add_argument("--image", required=True)
     parser.add_argument("--os-min", required=True, help="lowest OS version, MAJOR.MINOR")
+    parser.add_argument("--provider", required=True, help="the maker's handle, KESTRUM_PROVIDER")
     parser.add_argument("--output", required=True)
     return parser.parse_args()
 
@@ -77,6 +79,7 @@ def main():
         return 2
     try:
         os_version_min = layout.parse_os_version(args.os_min)
+        layout.installer_provider(args.provider)  # refused before anything is written
         image_version = subsystem_version(args.image)
     except (ValueError, OSError, pefile.PEFormatError) as error:
         print(f"make_cabinet: {error}", file=sys.stderr)
@@ -86,7 +89,7 @@ def main():
               f"the cabinet's lowest OS version {args.os_min}", file=sys.stderr)
         return 1
     try:
-        make_cabinet(gcab, args.image, os_version_min, args.output)
+        make_cabinet(gcab, args.image, os_version_min, args.provider, args.output)
     except (OSError, subprocess.CalledProcessError) as error:
         print(f"make_cabinet: {error}", file=sys.stderr)
         return 1

@@ -70,8 +70,8 @@ def place(parts):
     return body, offsets
 
 
-def setup_file(os_version_min):
-    app, provider = ascii_z(layout.APP_NAME), ascii_z(layout.PROVIDER)
+def setup_file(os_version_min, provider):
+    app, provider = ascii_z(layout.APP_NAME), ascii_z(layout.installer_provider(provider))
     tables = [strings_table(), directories_table(), files_table(), b"", b"", links_table()]
     body, offsets = place([app, provider] + tables)
     counts = (len(strings()), 1, 1, 0, 0, 1)

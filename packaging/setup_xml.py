@@ -17,15 +17,17 @@ def add(parent, tag, **attributes):
     return ET.SubElement(parent, tag, attributes)
 
 
-def install_characteristic(root, os_version_min):
+def install_characteristic(root, os_version_min, provider):
     install = add(root, "characteristic", type="Install")
+    # The installer lists the program under Remove Programs as "<provider> <name>".
+    full_name = f"{layout.installer_provider(provider)} {layout.APP_NAME}"
     parms = [
         ("InstallPhase", "install"),
         ("OSVersionMin", "%d.%d" % os_version_min),
         ("OSVersionMax", "%d.%d" % layout.OS_VERSION_MAX),
         ("BuildNumberMin", str(signed32(layout.BUILD_NUMBER_MIN))),
         ("BuildNumberMax", str(signed32(layout.BUILD_NUMBER_MAX))),
-        ("AppName", layout.FULL_NAME),
+        ("AppName", full_name),
         ("InstallDir", layout.INSTALL_DIR),
         ("NumDirs", "1"),
         ("NumFiles", "1"),
@@ -57,9 +59,9 @@ def file_operation_characteristic(root):
                         "Shortcut", f"%InstallDir%\\{layout.PROGRAM}")
 
 
-def setup_xml(os_version_min):
+def setup_xml(os_version_min, provider):
     root = ET.Element("wap-provisioningdoc")
-    install_characteristic(root, os_version_min)
+    install_characteristic(root, os_version_min, provider)
     file_operation_characteristic(root)
     ET.indent(root)
     text = '<?xml version="1.0" encoding="utf-8"?>\n' + ET.tostring(root, encoding="unicode")

@@ -1,5 +1,7 @@
 #include "phone/phone_library.h"
 
+#include "phone/caption.h"
+
 namespace {
 
 constexpr int kBindingFailed = -1;
@@ -10,7 +12,7 @@ constexpr LPCWSTR kSetterExport = u"?SetMannerMode@CshphoneClientlib@@SAXH@Z";
 
 constexpr LPCWSTR kLoadFailedText =
     u"shphonelib.dll がロードできませんでした。W-ZERO3シリーズ以外には対応していません。";
-constexpr LPCWSTR kLoadFailedCaption = u"Kestrum 1.0.0 by id:dorvil";
+constexpr LPCWSTR kLoadFailedCaption = KESTRUM_CAPTION;
 
 // void(*)() is the one pointer type that any entry point converts through
 // without a warning about the signature it really has.

@@ -12,9 +12,7 @@
 namespace kestrum {
 
 struct DecodedCodePoint {
-  // cppcheck-suppress unusedStructMember
   char32_t value;
-  // cppcheck-suppress unusedStructMember
   std::size_t length;
 };
 

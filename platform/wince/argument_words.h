@@ -6,9 +6,7 @@
 #include <stdint.h>
 
 struct ArgumentWords {
-  // cppcheck-suppress unusedStructMember
   int32_t count;  // without the null entry
-  // cppcheck-suppress unusedStructMember
   const char16_t* const* words;
 };
 

@@ -9,20 +9,8 @@ import sys
 
 import pefile
 
-
-def read_table(path):
-    names, ordinals = set(), set()
-    with open(path, encoding="ascii") as table:
-        for number, line in enumerate(table, 1):
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            fields = line.split("\t")
-            if len(fields) != 2 or not fields[0] or not fields[1].isdigit():
-                raise ValueError(f"{path}:{number}: expected 'Name<TAB>ordinal'")
-            names.add(fields[0])
-            ordinals.add(int(fields[1]))
-    return names, ordinals
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
+import coredll_table  # noqa: E402
 
 
 def refusals(image, names, ordinals):
@@ -52,7 +40,8 @@ def main(argv):
     if len(argv) != 3:
         sys.exit(__doc__)
     try:
-        names, ordinals = read_table(argv[1])
+        rows = coredll_table.read_table(argv[1])
+        names, ordinals = {name for name, _ in rows}, {ordinal for _, ordinal in rows}
         problems = list(refusals(argv[2], names, ordinals))
     except (OSError, ValueError, pefile.PEFormatError) as error:
         problems = [str(error)]

@@ -5,11 +5,17 @@ Usage: check_pe_image.py IMAGE OS_MINOR COREDLL_EXPORTS PROJECT_VERSION [TWIN_IM
 OS_MINOR is 2 for the OS 5.2 image, 1 for the OS 5.1 one; TWIN_IMAGE is the
 other of the two, which must differ only in its version fields."""
 
+import os
 import struct
 import sys
 import unittest
 
 import pefile
+
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
+WINCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "platform", "wince")
+sys.path.insert(0, WINCE)
+from coredll_table import read_table  # noqa: E402
 
 IMAGE = TWIN = None
 OS_MINOR = None
@@ -254,20 +260,10 @@ class Twin(unittest.TestCase):
         self.assertEqual(differing, versions)
 
 
-def read_exports(path):
-    exports = {}
-    with open(path, encoding="ascii") as table:
-        for line in table:
-            if line.strip() and not line.startswith("#"):
-                name, ordinal = line.split()
-                exports[name] = int(ordinal)
-    return exports
-
-
 if __name__ == "__main__":
     if len(sys.argv) not in (5, 6):
         sys.exit(__doc__)
-    IMAGE, OS_MINOR, COREDLL_EXPORTS = sys.argv[1], int(sys.argv[2]), read_exports(sys.argv[3])
+    IMAGE, OS_MINOR, COREDLL_EXPORTS = sys.argv[1], int(sys.argv[2]), dict(read_table(sys.argv[3]))
     VERSION = ([int(part) for part in sys.argv[4].split(".")] + [0, 0, 0])[:4]
     dotted = ".".join(map(str, VERSION))
     EXPECTED_VERSION_STRINGS.update(FileVersion=dotted, ProductVersion=dotted)

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks one built installer cabinet as a phone's installer would meet it.
 
-Usage: check_cabinet.py CHECK CAB IMAGE OS_MIN CABEXTRACT GCAB
+Usage: check_cabinet.py CHECK CAB IMAGE OS_MIN PROVIDER CABEXTRACT GCAB
+PROVIDER is the handle the build made the cabinet with.
 CHECK: listing, image, setup_xml, setup_file, os_version or reproducible."""
 
 import os
@@ -95,7 +96,8 @@ def check_os_version(cab, unpacked):
 def make(cab, os_min, output, zone="UTC"):
     script = os.path.join(PACKAGING, "make_cabinet.py")
     return run(sys.executable, "-B", script, "--gcab", cab["gcab"], "--image", cab["image"],
-               "--os-min", os_min, "--output", output, env=dict(os.environ, TZ=zone))
+               "--os-min", os_min, "--provider", cab["provider"], "--output", output,
+               env=dict(os.environ, TZ=zone))
 
 
 def check_reproducible(cab, unpacked):
@@ -113,14 +115,14 @@ def check_reproducible(cab, unpacked):
 
 
 def main():
-    check = globals().get(f"check_{sys.argv[1]}") if len(sys.argv) == 7 else None
+    check = globals().get(f"check_{sys.argv[1]}") if len(sys.argv) == 8 else None
     if check is None:
         print(__doc__, file=sys.stderr)
         return 2
     try:
         with tempfile.TemporaryDirectory() as directory:
-            cab = dict(zip(("cab", "image", "os_min", "cabextract", "gcab"), sys.argv[2:]),
-                       dir=directory)
+            fields = ("cab", "image", "os_min", "provider", "cabextract", "gcab")
+            cab = dict(zip(fields, sys.argv[2:]), dir=directory)
             subprocess.run([cab["cabextract"], "-q", "-d", directory, cab["cab"]], check=True)
             check(cab, lambda name: read(os.path.join(directory, name)))
     except (AssertionError, ET.ParseError, subprocess.CalledProcessError, OSError) as failure:

@@ -14,6 +14,7 @@ import setup_file as setup_file_module  # noqa: E402
 from setup_file import setup_file  # noqa: E402
 
 MEMBERS = ["KESTRUM.000", "KESTRUM.001", "_setup.xml"]
+PROVIDER = "id:example"
 LENGTH_AT, DIRS_AT, FILES_AT, LINKS_AT = 8, 64, 68, 80
 
 
@@ -23,7 +24,7 @@ def dword(data, at):
 
 class ReaderCatchesFaults(unittest.TestCase):
     def setUp(self):
-        self.data = bytearray(setup_file((5, 2)))
+        self.data = bytearray(setup_file((5, 2), PROVIDER))
         self.links = dword(self.data, LINKS_AT)
 
     def faults(self, members=MEMBERS):
@@ -71,7 +72,7 @@ class ReaderCatchesFaults(unittest.TestCase):
         for members, words in ((("%CE1%\\Kestrum",), "holds a backslash"),
                                (("Kestrum", "%CE1%"), "%CE1% after its first member")):
             with mock.patch.object(setup_file_module, "INSTALL_DIR_MEMBERS", members):
-                self.data = bytearray(setup_file((5, 2)))
+                self.data = bytearray(setup_file((5, 2), PROVIDER))
             self.assertFault(words)
 
     def test_file_entry_repeating_another_id(self):
