@@ -113,10 +113,10 @@ std::string ApplyText(int id, const char* value, PhoneSetup& phone) {
   return "";
 }
 
-// Applies one option that getopt_long recognised; returns what is wrong
-// with its value, or "".
+// Applies one option that getopt_long recognised (value is "" for one
+// without a value); returns what is wrong with its value, or "".
 std::string Apply(int id, const char* value, PhoneSetup& phone) {
-  const std::string_view given = value != nullptr ? value : "";
+  const std::string_view given = value;
   switch (id) {
     case kPhoneLibrary:
       if (given != "present" && given != "absent") return "must be present or absent";
@@ -178,6 +178,7 @@ ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
   std::vector<std::string> words = {"cerunner"};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   const int argc = static_cast<int>(words.size());
@@ -191,7 +192,7 @@ ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
     if (id == kHelp) return HelpRequest{};
     if (id == '?' || id == ':')
       return OptionError{Refusal(id, argv[static_cast<size_t>(optind - 1)])};
-    const std::string problem = Apply(id, optarg, options.phone);
+    const std::string problem = Apply(id, optarg != nullptr ? optarg : "", options.phone);
     if (!problem.empty()) return OptionError{NameOf(id) + ": " + problem};
   }
   if (optind == argc) return OptionError{"no image given"};
