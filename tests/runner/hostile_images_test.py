@@ -184,10 +184,19 @@ class HostileImages(unittest.TestCase):
         self.assert_outcome(RAN_TO_EXIT, "TerminateProcess process=0x00000042 status=0")
 
     def test_a_subsystem_other_than_ce_gui_counts_as_version_1_0(self):
-        # The loader reads the subsystem version only of a Windows CE GUI image.
-        self.image.pe.OPTIONAL_HEADER.Subsystem = 2
-        self.image.pe.OPTIONAL_HEADER.MajorSubsystemVersion = 6
-        self.assert_outcome(RAN_TO_EXIT, "TerminateProcess process=0x00000042 status=0")
+        # The loader reads the subsystem version only of a Windows CE GUI image,
+        # and gives the header's stack only from version 2.2 on.
+        for subsystem, message in ((9, "instruction budget of 100 exceeded"),
+                                   (2, "stack overflow")):
+            with self.subTest(subsystem=subsystem):
+                self.image = PatchedImage(self.folder)
+                header = self.image.pe.OPTIONAL_HEADER
+                header.Subsystem = subsystem
+                header.MajorSubsystemVersion = 5 if subsystem == 9 else 6
+                header.SizeOfStackReserve = 0x20000
+                # sub sp, sp, #0x10000; str r0, [sp]; b .
+                self.image.write_at_entry(arm_words(0xE24DD801, 0xE58D0000, 0xEAFFFFFE))
+                self.assert_outcome(STOPPED, message, "--budget=100")
 
     def test_wrong_headers_are_refused(self):
         cases = [
