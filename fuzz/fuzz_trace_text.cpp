@@ -2,8 +2,10 @@
 // line that reads back to the same bytes, from bytes and from UTF-16 alike,
 // and the runner's strict decoding and the state file's number parsing must
 // accept only what they should.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,32 +48,28 @@ std::optional<std::string> Unquote(std::string_view quoted) {
   return bytes;
 }
 
-// Unicode's table of well-formed UTF-8 byte sequences (Table 3-7), row by
-// row, apart from the codec it judges: each lead byte range with the range
-// its second byte must fall in; every further byte is 80..BF.
+// Unicode's table of well-formed UTF-8 byte sequences (Table 3-7), apart
+// from the codec it judges: per lead byte range, the length and the range
+// of the second byte; every further byte is 80..BF.
 bool IsValidUtf8(std::string_view bytes) {
   struct Row {
-    unsigned char lead_low, lead_high, second_low, second_high, length;
+    int lead_low, lead_high, second_low, second_high;
+    std::size_t length;
   };
   static constexpr Row kRows[] = {
-      {0x00, 0x7F, 0x00, 0x00, 1}, {0xC2, 0xDF, 0x80, 0xBF, 2}, {0xE0, 0xE0, 0xA0, 0xBF, 3},
+      {0x00, 0x7F, 0, 0, 1},       {0xC2, 0xDF, 0x80, 0xBF, 2}, {0xE0, 0xE0, 0xA0, 0xBF, 3},
       {0xE1, 0xEC, 0x80, 0xBF, 3}, {0xED, 0xED, 0x80, 0x9F, 3}, {0xEE, 0xEF, 0x80, 0xBF, 3},
       {0xF0, 0xF0, 0x90, 0xBF, 4}, {0xF1, 0xF3, 0x80, 0xBF, 4}, {0xF4, 0xF4, 0x80, 0x8F, 4}};
-  const auto in = [](unsigned char byte, unsigned char low, unsigned char high) {
-    return byte >= low && byte <= high;
-  };
   for (std::size_t at = 0; at < bytes.size();) {
-    const auto lead = static_cast<unsigned char>(bytes[at]);
-    const Row* row = nullptr;
-    for (const Row& candidate : kRows) {
-      if (in(lead, candidate.lead_low, candidate.lead_high)) row = &candidate;
-    }
-    if (row == nullptr || bytes.size() - at < row->length) return false;
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[at + k]); };
+    const Row* row = std::find_if(std::begin(kRows), std::end(kRows), [&](const Row& r) {
+      return byte(0) >= r.lead_low && byte(0) <= r.lead_high;
+    });
+    if (row == std::end(kRows) || bytes.size() - at < row->length) return false;
     for (std::size_t k = 1; k < row->length; ++k) {
-      const auto byte = static_cast<unsigned char>(bytes[at + k]);
-      if (!(k == 1 ? in(byte, row->second_low, row->second_high) : in(byte, 0x80, 0xBF))) {
-        return false;
-      }
+      const int low = k == 1 ? row->second_low : 0x80;
+      const int high = k == 1 ? row->second_high : 0xBF;
+      if (byte(k) < low || byte(k) > high) return false;
     }
     at += row->length;
   }

@@ -1,17 +1,16 @@
 // PlaySoundW answers as the phone's does (support/coredll_answers.h): a
 // playable WAV plays, a file that is none fails, and a name that opens no
 // file sounds the default sound, here the terminal bell. A WAV plays only
-// when the default ALSA output opens now; then ALSA's own player, aplay,
-// plays it in its own session, so an asynchronous sound outlives the
-// program as it does on the phone, where the sound service plays it. aplay
-// rather than a playback loop of our own: it is the maintained player and
-// handles every PCM layout. No shell and no PATH search ever see the path
-// or pick the player.
+// asynchronously and when the default ALSA output opens now; then ALSA's
+// own player, aplay, plays it in its own session, so the sound outlives
+// the program as it does on the phone, where the sound service plays it.
+// aplay rather than a playback loop of our own: it is the maintained player
+// and handles every PCM layout. No shell and no PATH search ever see the
+// path or pick the player.
 #include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -137,11 +136,10 @@ class SpawnSetup {
   posix_spawn_file_actions_t actions_{};
 };
 
-// An asynchronous sound's player is not waited for: the pass ends within a
-// second and the player, reparented then, is reaped by the system. -N: a
-// device taken in the meantime ends the player instead of leaving it
-// waiting for it.
-bool PlayFile(const std::string& path, bool wait) {
+// The player is not waited for: the pass ends within a second and the
+// player, reparented then, is reaped by the system. -N: a device taken in
+// the meantime ends the player instead of leaving it waiting for it.
+bool StartPlayer(const std::string& path) {
   SpawnSetup setup;
   if (!setup.Prepare()) return false;
   std::string program = kPlayer;
@@ -152,14 +150,8 @@ bool PlayFile(const std::string& path, bool wait) {
   char* arguments[] = {program.data(),        quiet.data(), nonblocking.data(),
                        end_of_options.data(), file.data(),  nullptr};
   pid_t player = 0;
-  if (posix_spawn(&player, kPlayer, setup.Actions(), setup.Attributes(), arguments, environ) != 0)
-    return false;
-  if (!wait) return true;
-  int status = 0;
-  while (waitpid(player, &status, 0) < 0) {
-    if (errno != EINTR) return false;
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return posix_spawn(&player, kPlayer, setup.Actions(), setup.Attributes(), arguments, environ) ==
+         0;
 }
 
 }  // namespace
@@ -171,9 +163,10 @@ extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE, DWORD fdwSound) {
   // The bell is always there to stand in for a missing file.
   const SoundFile found = !stop && path ? WhatPathHolds(*path) : SoundFile::kAbsent;
   kestrum::PlaySoundAnswer answer = kestrum::AnswerPlaySound(stop, fdwSound, found, true);
-  const bool wait = (fdwSound & SND_ASYNC) == 0;
+  // Only asynchronous sounds are played here, which is all the program asks.
+  const bool async = (fdwSound & SND_ASYNC) != 0;
   if (answer.played == kestrum::SoundPlayed::kFile &&
-      !(CanOpenDefaultOutput() && PlayFile(*path, wait))) {
+      !(async && CanOpenDefaultOutput() && StartPlayer(*path))) {
     answer = {0, kestrum::SoundPlayed::kNothing};
   }
   const std::string quoted = stop ? std::string("null") : kestrum::QuoteForTrace(text);
