@@ -24,7 +24,7 @@ done
 # CMake's default generator (Make) and the Release build type, without the
 # presets' warnings-as-errors, so neither breaks unseen. Its tests are those
 # the optimiser can change; the static checks do not depend on the build,
-# and the hostile-input suite (most of a minute of deliberate waits) already
+# and the hostile-input suite (signals and permissions, in real time) already
 # ran in both presets.
 announce "plain Release build with the default generator"
 cmake -S . -B build/plain-release -DCMAKE_BUILD_TYPE=Release
