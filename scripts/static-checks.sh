@@ -23,7 +23,7 @@ case "$check" in
   cppcheck)
     sources '(^|/)tests?/|_test\.cpp$' |
       xargs cppcheck --enable=warning,style,performance,portability --std=c++20 --language=c++ \
-        --inline-suppr --error-exitcode=1 -q -I . \
+        --inline-suppr --error-exitcode=1 -q -I . -I "$build/generated/program" \
         --suppress=missingIncludeSystem --suppress=unusedFunction \
         --suppress=unusedStructMember --suppress=useStlAlgorithm
     ;;

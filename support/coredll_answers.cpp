@@ -5,6 +5,7 @@ namespace {
 
 constexpr int32_t kLedOff = 0;
 constexpr int32_t kLedBlink = 2;
+constexpr std::size_t kMaxPath = 260;  // MAX_PATH, the terminator included
 
 bool BlinkTimesAddUp(const NLED_SETTINGS_INFO& settings) {
   return settings.TotalCycleTime >= 0 && settings.OnTime >= 0 && settings.OffTime >= 0 &&
@@ -16,17 +17,23 @@ bool BlinkTimesAddUp(const NLED_SETTINGS_INFO& settings) {
 
 PlaySoundAnswer AnswerPlaySound(bool stop, DWORD flags, SoundFile found, bool has_default_sound) {
   if (stop) return {1, SoundPlayed::kNothing};
-  if ((flags & kSndAlias) != 0) found = SoundFile::kAbsent;
+  if ((flags & kSndAlias) != 0 && (flags & SND_FILENAME) == 0) found = SoundFile::kAbsent;
   if (found == SoundFile::kPlayable) return {1, SoundPlayed::kFile};
   const bool falls_back = found == SoundFile::kAbsent && (flags & kSndNoDefault) == 0;
   if (falls_back && has_default_sound) return {1, SoundPlayed::kDefaultSound};
   return {0, SoundPlayed::kNothing};
 }
 
-std::array<std::u16string, 4> SoundFileCandidates(std::u16string_view name) {
+FoundSound FindSoundFile(std::u16string_view name,
+                         const std::function<SoundFile(std::u16string_view)>& kind_of) {
   const std::u16string as_given(name);
-  return {as_given, as_given + u".wav", u"\\Windows\\" + as_given,
-          u"\\Windows\\" + as_given + u".wav"};
+  for (const std::u16string& candidate : {as_given, as_given + u".wav", u"\\Windows\\" + as_given,
+                                          u"\\Windows\\" + as_given + u".wav"}) {
+    if (candidate.size() >= kMaxPath) continue;
+    const SoundFile kind = kind_of(candidate);
+    if (kind != SoundFile::kAbsent) return {kind, candidate};
+  }
+  return {};
 }
 
 BOOL AnswerNLedSetDevice(UINT id, const NLED_SETTINGS_INFO* settings) {

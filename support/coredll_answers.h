@@ -4,7 +4,7 @@
 // through these; each only finds out what its phone holds.
 #pragma once
 
-#include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,20 +40,17 @@ struct PlaySoundAnswer {
 // as a missing file does), resources, and the muting of the volume settings.
 PlaySoundAnswer AnswerPlaySound(bool stop, DWORD flags, SoundFile found, bool has_default_sound);
 
-// The names the lookup tries, in order (g_aFormatString in sndplay.cpp):
-// the name itself, then "<name>.wav", "\Windows\<name>", "\Windows\<name>.wav".
-std::array<std::u16string, 4> SoundFileCandidates(std::u16string_view name);
+struct FoundSound {
+  SoundFile kind = SoundFile::kAbsent;
+  std::u16string name;  // the name it was found under
+};
 
-// What the first of those names that the phone holds is; kind_of tells
-// what the phone holds under one name.
-template <typename KindOf>
-SoundFile FindSoundFile(std::u16string_view name, KindOf&& kind_of) {
-  for (const std::u16string& candidate : SoundFileCandidates(name)) {
-    const SoundFile kind = kind_of(std::u16string_view(candidate));
-    if (kind != SoundFile::kAbsent) return kind;
-  }
-  return SoundFile::kAbsent;
-}
+// The lookup (AudiopGetName and g_aFormatString in sndplay.cpp) tries the
+// name, then "<name>.wav", "\Windows\<name>" and "\Windows\<name>.wav", and
+// skips each that does not fit its MAX_PATH buffer; kind_of tells what the
+// phone holds under one name.
+FoundSound FindSoundFile(std::u16string_view name,
+                         const std::function<SoundFile(std::u16string_view)>& kind_of);
 
 // The phone's notification LEDs: 0 the light, 1 the vibrator.
 inline constexpr UINT kPhoneLedCount = 2;

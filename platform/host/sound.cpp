@@ -52,12 +52,16 @@ class FileByteSource : public kestrum::ByteSource {
 
 using kestrum::SoundFile;
 
-// What the phone would find: its lookup opens the file, and a name that
-// opens nothing, or only a folder (which CreateFile does not open), holds
-// no sound. Only the name as given is tried; the phone's further names
-// under \Windows have no counterpart here. O_NONBLOCK keeps a FIFO without
-// a writer from blocking the open; only a regular file is read.
-SoundFile WhatPathHolds(const std::string& path) {
+// What the phone would find under one of the names its lookup tries (those
+// under \Windows name files in the current folder here): it opens the file,
+// and a name that opens nothing, or only a folder (which CreateFile does not
+// open), holds no sound; so does a name that maps to no host path.
+// O_NONBLOCK keeps a FIFO without a writer from blocking the open; only a
+// regular file is read.
+SoundFile WhatNameHolds(std::u16string_view name) {
+  const std::optional<std::string> bytes = kestrum::Utf16ToBytes(name);
+  if (!bytes) return SoundFile::kAbsent;
+  const std::string& path = *bytes;
   const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) return SoundFile::kAbsent;
   struct stat status {};
@@ -158,15 +162,16 @@ bool StartPlayer(const std::string& path) {
 
 extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE, DWORD fdwSound) {
   const auto text = kestrum::Utf16View(pszSound);
-  const std::optional<std::string> path = kestrum::Utf16ToBytes(text);
   const bool stop = pszSound == nullptr;
+  const kestrum::FoundSound found =
+      stop ? kestrum::FoundSound{} : kestrum::FindSoundFile(text, WhatNameHolds);
   // The bell is always there to stand in for a missing file.
-  const SoundFile found = !stop && path ? WhatPathHolds(*path) : SoundFile::kAbsent;
-  kestrum::PlaySoundAnswer answer = kestrum::AnswerPlaySound(stop, fdwSound, found, true);
+  kestrum::PlaySoundAnswer answer = kestrum::AnswerPlaySound(stop, fdwSound, found.kind, true);
   // Only asynchronous sounds are played here, which is all the program asks.
   const bool async = (fdwSound & SND_ASYNC) != 0;
+  const std::optional<std::string> path = kestrum::Utf16ToBytes(found.name);
   if (answer.played == kestrum::SoundPlayed::kFile &&
-      !(async && CanOpenDefaultOutput() && StartPlayer(*path))) {
+      !(async && path && CanOpenDefaultOutput() && StartPlayer(*path))) {
     answer = {0, kestrum::SoundPlayed::kNothing};
   }
   const std::string quoted = stop ? std::string("null") : kestrum::QuoteForTrace(text);

@@ -60,11 +60,20 @@ TEST_F(PlaySoundCalls, AnswerAtOnceAsThePhoneWould) {
   Write("empty.wav", "");
   Write("text.wav", "RIFF but not really a wave file");
   Write("cut.wav", std::string("RIFF\x24\x00\x00\x00WAVEfmt ", 16));
+  // A PCM WAV without samples: playable, but only asynchronously here.
+  Write("silence.wav", std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0"
+                                   "\x80\x3e\0\0\x02\0\x10\0data\0\0\0\0",
+                                   44));
   StderrCapture capture;
   const auto start = std::chrono::steady_clock::now();
-  for (const char* name : {"fifo.wav", "empty.wav", "text.wav", "cut.wav"}) {
+  for (const char* name : {"fifo.wav", "empty.wav", "text.wav", "cut.wav", "text"}) {
     EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), 0) << name;
   }
+  // An output that always opens, so that only the missing SND_ASYNC fails it.
+  Write("asound.conf", "pcm.!default { type null }\n");
+  setenv("ALSA_CONFIG_PATH", (folder_ + "/asound.conf").c_str(), 1);
+  EXPECT_EQ(PlaySoundW(Path("silence.wav").c_str(), nullptr, SND_FILENAME), 0);
+  unsetenv("ALSA_CONFIG_PATH");
   EXPECT_EQ(PlaySoundW(u"/dev/zero", nullptr, kFileAsync), 0);
   for (const char* name : {"missing.wav", "folder.wav"}) {
     EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), 1) << name;
@@ -99,17 +108,26 @@ TEST(SleepCall, LastsTheWholeTimeThroughSignals) {
   EXPECT_NE(capture.Text().find(" Sleep ms=150\n"), std::string::npos);
 }
 
+// Stdin open but no terminal: nobody can close the box, so it neither waits
+// nor reads what stdin holds.
 TEST(MessageBoxCall, ShowsCaptionAndTextAndReturnsAtOnceWithoutATerminal) {
+  int input[2];
+  ASSERT_EQ(pipe(input), 0);
+  ASSERT_EQ(write(input[1], "\n", 1), 1);
   const int saved_stdin = dup(STDIN_FILENO);
-  const int null_input = open("/dev/null", O_RDONLY);
-  dup2(null_input, STDIN_FILENO);
+  dup2(input[0], STDIN_FILENO);
   StderrCapture capture;
   const int32_t result = MessageBoxW(nullptr, u"t\u00e9xt \"q\"", u"Cap", MB_ICONHAND | MB_OK);
   const std::string text = capture.Text();
   dup2(saved_stdin, STDIN_FILENO);
   close(saved_stdin);
-  close(null_input);
+  char unread = 0;
+  fcntl(input[0], F_SETFL, O_NONBLOCK);
+  EXPECT_EQ(read(input[0], &unread, 1), 1);
+  close(input[0]);
+  close(input[1]);
   EXPECT_EQ(result, 1);
+  EXPECT_EQ(text.find("Enter"), std::string::npos) << text;
   EXPECT_NE(
       text.find(" MessageBoxW style=0x00000010 caption=\"Cap\" text=\"t\u00e9xt \\\"q\\\"\"\n"),
       std::string::npos)

@@ -143,8 +143,9 @@ BOOL PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
     if (holds(phone.not_a_wav)) return kestrum::SoundFile::kNotPlayable;
     return kestrum::SoundFile::kAbsent;
   };
-  const kestrum::SoundFile found =
-      sound != nullptr ? kestrum::FindSoundFile(View(sound), kind_of) : kestrum::SoundFile::kAbsent;
+  const kestrum::SoundFile found = sound != nullptr
+                                       ? kestrum::FindSoundFile(View(sound), kind_of).kind
+                                       : kestrum::SoundFile::kAbsent;
   const kestrum::PlaySoundAnswer answer =
       kestrum::AnswerPlaySound(sound == nullptr, flags, found, phone.default_sound);
   Record(

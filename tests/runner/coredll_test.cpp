@@ -102,16 +102,19 @@ TEST_F(Coredll, HeapAccessOutsideLiveBlocksIsReported) {
   EXPECT_EQ(Call("LocalAlloc", {0x02, 4}).value, 0u);  // LMEM_MOVEABLE is not offered
 }
 
-// File names compare as the phone's file system does; what the call then
-// answers is the shared rule's.
-TEST_F(Coredll, SoundFilesAreFoundWhateverTheCaseOfTheirNames) {
+// File names compare as the phone's file system does, under every name the
+// lookup tries; what the call then answers is the shared rule's.
+TEST_F(Coredll, SoundFilesAreFoundAsThePhoneLooksThemUp) {
   setup_.playable_files = {u"\\Sounds\\Leave.wav"};
-  setup_.files_not_wav = {u"\\Notes.WAV"};
+  setup_.not_a_wav_files = {u"\\Notes.WAV"};
   EXPECT_EQ(Call("PlaySoundW", {PutString(kScratch, u"\\SOUNDS\\leave.WAV"), 0, 0x00020001}).value,
             1u);
   EXPECT_EQ(coredll_.trace().back(),
             "@0 PlaySoundW path=\"\\\\SOUNDS\\\\leave.WAV\" flags=0x00020001 -> 1");
   EXPECT_EQ(Call("PlaySoundW", {PutString(kScratch, u"\\notes.wav"), 0, 0x00020001}).value, 0u);
+  setup_.playable_files = {u"\\Windows\\Alarm.wav"};
+  EXPECT_EQ(Call("PlaySoundW", {PutString(kScratch, u"alarm"), 0, 0x00020001}).value, 1u);
+  EXPECT_EQ(coredll_.trace().back(), "@0 PlaySoundW path=\"alarm\" flags=0x00020001 -> 1");
   EXPECT_EQ(Call("Sleep", {0xFFFFFFFF}).kind, CallResult::Kind::kFault);
 }
 

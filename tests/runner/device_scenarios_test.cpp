@@ -76,7 +76,7 @@ TEST_P(DeviceScenario, RunsAsWritten) {
   setup.manner_mode = scenario.mode;
   setup.command_line = scenario.command_line;
   if (scenario.playable != nullptr) setup.playable_files = {scenario.playable};
-  if (scenario.not_a_wav != nullptr) setup.files_not_wav = {scenario.not_a_wav};
+  if (scenario.not_a_wav != nullptr) setup.not_a_wav_files = {scenario.not_a_wav};
   setup.default_sound = scenario.default_sound;
   const RunReport report = RunOn(platform, setup);
   // Shown in the test log.

@@ -29,6 +29,19 @@ uint32_t Word(const std::vector<uint8_t>& memory, size_t at) {
   return word;
 }
 
+void Put(std::vector<uint8_t>& file, size_t at, uint32_t value, size_t bytes) {
+  for (size_t i = 0; i < bytes; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The real image's offsets: its optional header, and its section header of
+// that name (.text, .rdata, .data, .rsrc).
+size_t OptionalHeader(const std::vector<uint8_t>& file) { return Word(file, 60) + 24; }
+size_t SectionHeader(const std::vector<uint8_t>& file, const char* name) {
+  size_t at = OptionalHeader(file) + 0xE0;
+  while (std::strncmp(reinterpret_cast<const char*>(&file[at]), name, 8) != 0) at += 40;
+  return at;
+}
+
 TEST(LoadImage, BindsEveryImportOfTheRealImageToADistinctStub) {
   ImageLoad load = LoadImage(DeviceImage());
   ASSERT_TRUE(load.image) << load.refusal;
@@ -52,6 +65,54 @@ TEST(LoadImage, RefusesEveryTruncation) {
     EXPECT_FALSE(load.image) << "truncated to " << size;
     EXPECT_FALSE(load.refusal.empty());
   }
+}
+
+// The loader reads the subsystem version only of a Windows CE GUI image (9)
+// and counts any other as 1.0; it takes the header's stack from 2.2 on.
+TEST(LoadImage, TheStackIsTheHeadersFromVersionTwoPointTwo) {
+  struct Case {
+    uint32_t subsystem, major, minor, stack;
+  };
+  for (const Case c : {Case{9, 2, 2, 0x20000}, Case{9, 2, 1, 0x10000}, Case{2, 6, 0, 0x10000}}) {
+    std::vector<uint8_t> file = DeviceImage();
+    const size_t optional = OptionalHeader(file);
+    Put(file, optional + 68, c.subsystem, 2);
+    Put(file, optional + 48, c.major, 2);
+    Put(file, optional + 50, c.minor, 2);
+    Put(file, optional + 72, 0x20000, 4);  // SizeOfStackReserve
+    const ImageLoad load = LoadImage(file);
+    ASSERT_TRUE(load.image) << load.refusal;
+    EXPECT_EQ(load.image->stack_reserve, c.stack)
+        << c.subsystem << " " << c.major << "." << c.minor;
+  }
+}
+
+// The table goes after the first writable, non-discardable section whose
+// last page has room for it; with none, it stays outside the image.
+TEST(LoadImage, KeepsItsSectionTableInTheFirstWritableSectionWithRoom) {
+  const std::vector<uint8_t> image = DeviceImage();
+  const auto table_after = [](const std::vector<uint8_t>& file, const char* section) {
+    const size_t header = SectionHeader(file, section);
+    return Word(file, header + 12) + ((Word(file, header + 8) + 3) & ~3u);
+  };
+  const ImageLoad plain = LoadImage(image);
+  ASSERT_TRUE(plain.image);
+  EXPECT_EQ(plain.image->loader_table.rva, table_after(image, ".data"));
+
+  std::vector<uint8_t> full_page = image;
+  Put(full_page, SectionHeader(full_page, ".data") + 8, 0x1000, 4);
+  const size_t rsrc = SectionHeader(full_page, ".rsrc");
+  Put(full_page, rsrc + 36, Word(full_page, rsrc + 36) | 0x80000000, 4);  // writable
+  const ImageLoad moved = LoadImage(full_page);
+  ASSERT_TRUE(moved.image) << moved.refusal;
+  EXPECT_EQ(moved.image->loader_table.rva, table_after(full_page, ".rsrc"));
+
+  std::vector<uint8_t> discardable = image;
+  const size_t data = SectionHeader(discardable, ".data");
+  Put(discardable, data + 36, Word(discardable, data + 36) | 0x02000000, 4);
+  const ImageLoad none = LoadImage(discardable);
+  ASSERT_TRUE(none.image) << none.refusal;
+  EXPECT_EQ(none.image->loader_table.size, 0u);
 }
 
 // COREDLL's names compare case and all: "sleep" is not Sleep.

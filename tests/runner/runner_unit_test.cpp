@@ -1,6 +1,8 @@
 // The runner's pure parts: text conversion and its options.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "tools/cerunner/options.h"
 #include "tools/cerunner/wide_text.h"
 
@@ -64,7 +66,7 @@ TEST(ParseOptions, SetsUpThePhoneWithValuesJoinedOrSeparate) {
     EXPECT_FALSE(options.phone.has_setter);
     EXPECT_EQ(options.phone.manner_mode, -1);
     EXPECT_EQ(options.phone.playable_files, (std::vector<std::u16string>{u"\\a.wav", u"\\b.wav"}));
-    EXPECT_EQ(options.phone.files_not_wav, std::vector<std::u16string>{u"\\c.txt"});
+    EXPECT_EQ(options.phone.not_a_wav_files, std::vector<std::u16string>{u"\\c.txt"});
     EXPECT_FALSE(options.phone.default_sound);
     EXPECT_EQ(options.phone.command_line, u"\"x y\"");
     EXPECT_EQ(options.phone.module_path, u"\\K.exe");
@@ -92,7 +94,7 @@ TEST(ParseOptions, RefusesBadValuesWithTheOptionNamed) {
   EXPECT_EQ(ErrorOf(Parse({"--cmdline=" + ideographic_spaces, "i"})), "");
   EXPECT_EQ(ErrorOf(Parse({"--frobnicate", "i"})), "--frobnicate is not an option");
   EXPECT_EQ(ErrorOf(Parse({"--no-getter=1", "i"})), "--no-getter: takes no value");
-  EXPECT_EQ(ErrorOf(Parse({"-x", "i"})), "-x is not an option");
+  EXPECT_EQ(ErrorOf(Parse({"--no-getter", "-xh", "i"})), "-x is not an option");
   EXPECT_EQ(ErrorOf(Parse({"a", "b"})), "more than one image given");
   EXPECT_EQ(ErrorOf(Parse({})), "no image given");
   EXPECT_EQ(ErrorOf(Parse({"i", "--budget"})), "--budget: needs a value");
@@ -105,6 +107,11 @@ TEST(ParseOptions, TakesAnythingAfterDoubleDashAsTheImage) {
   EXPECT_EQ(options.image_path, "--mode=1");
   EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"--help", "--mode=x"})));
   EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"-h"})));
+  // Options after the image, whatever POSIXLY_CORRECT asks of getopt.
+  setenv("POSIXLY_CORRECT", "1", 1);
+  const ParsedOptions later = Parse({"img.exe", "--mode=1"});
+  unsetenv("POSIXLY_CORRECT");
+  EXPECT_EQ(std::get<RunnerOptions>(later).phone.manner_mode, 1);
 }
 
 }  // namespace

@@ -47,6 +47,11 @@ def load(version=None, path=TABLE):
         scenario.setdefault("playable", None)
         scenario.setdefault("not_a_wav", None)
         scenario.setdefault("default_sound", True)
+        if not isinstance(scenario["default_sound"], bool):
+            raise ValueError(f"{name}: default_sound must be true or false")
+        files = [scenario[key] for key in ("playable", "not_a_wav") if scenario[key] is not None]
+        if not all(isinstance(path, str) for path in files) or len(set(files)) < len(files):
+            raise ValueError(f"{name}: playable and not_a_wav must be two different paths")
         if scenario["library"] not in LIBRARIES:
             raise ValueError(f"{name}: library must be one of {LIBRARIES}")
         # What the phone offers, as the runners set a phone up.

@@ -28,6 +28,7 @@ TEST(AnswerPlaySound, FallsBackToTheDefaultSoundOnlyForAMissingFile) {
       {false, kFileAsync, SoundFile::kAbsent, false, 0, SoundPlayed::kNothing},
       {false, kFileAsync | kSndNoDefault, SoundFile::kAbsent, true, 0, SoundPlayed::kNothing},
       {false, kSndAlias | SND_ASYNC, SoundFile::kPlayable, true, 1, SoundPlayed::kDefaultSound},
+      {false, kSndAlias | kFileAsync, SoundFile::kPlayable, true, 1, SoundPlayed::kFile},
   };
   for (const SoundCase& c : cases) {
     const PlaySoundAnswer answer = AnswerPlaySound(c.stop, c.flags, c.found, c.has_default);
@@ -36,19 +37,20 @@ TEST(AnswerPlaySound, FallsBackToTheDefaultSoundOnlyForAMissingFile) {
   }
 }
 
+// A name its buffer cannot hold is not looked up at all.
 TEST(FindSoundFile, TriesTheNamesOfThePhonesLookupInOrder) {
   std::vector<std::u16string> asked;
-  const auto nothing = [&asked](std::u16string_view name) {
+  const auto only_windows = [&asked](std::u16string_view name) {
     asked.emplace_back(name);
-    return SoundFile::kAbsent;
-  };
-  EXPECT_EQ(FindSoundFile(u"x", nothing), SoundFile::kAbsent);
-  EXPECT_EQ(asked,
-            (std::vector<std::u16string>{u"x", u"x.wav", u"\\Windows\\x", u"\\Windows\\x.wav"}));
-  const auto only_windows = [](std::u16string_view name) {
     return name == u"\\Windows\\x" ? SoundFile::kNotPlayable : SoundFile::kAbsent;
   };
-  EXPECT_EQ(FindSoundFile(u"x", only_windows), SoundFile::kNotPlayable);
+  const FoundSound found = FindSoundFile(u"x", only_windows);
+  EXPECT_EQ(found.kind, SoundFile::kNotPlayable);
+  EXPECT_EQ(found.name, u"\\Windows\\x");
+  EXPECT_EQ(asked, (std::vector<std::u16string>{u"x", u"x.wav", u"\\Windows\\x"}));
+  asked.clear();
+  EXPECT_EQ(FindSoundFile(std::u16string(251, u'x'), only_windows).kind, SoundFile::kAbsent);
+  EXPECT_EQ(asked.size(), 2u);  // 251 and 255 units fit; 260 and 264 do not
 }
 
 TEST(AnswerNLedSetDevice, FailsWhatTheDriverRefuses) {

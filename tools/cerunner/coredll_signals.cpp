@@ -63,7 +63,7 @@ kestrum::SoundFile SimulatedLibraries::FileKind(std::u16string_view name) const 
                        [name](const std::u16string& file) { return SameFileName(name, file); });
   };
   if (holds(setup_.playable_files)) return kestrum::SoundFile::kPlayable;
-  if (holds(setup_.files_not_wav)) return kestrum::SoundFile::kNotPlayable;
+  if (holds(setup_.not_a_wav_files)) return kestrum::SoundFile::kNotPlayable;
   return kestrum::SoundFile::kAbsent;
 }
 
@@ -79,7 +79,7 @@ CallResult SimulatedLibraries::PlaySoundW(const Guest& guest) {
   }
   const auto kind_of = [this](std::u16string_view name) { return FileKind(name); };
   const kestrum::SoundFile found =
-      path ? kestrum::FindSoundFile(*path, kind_of) : kestrum::SoundFile::kAbsent;
+      path ? kestrum::FindSoundFile(*path, kind_of).kind : kestrum::SoundFile::kAbsent;
   const kestrum::PlaySoundAnswer answer =
       kestrum::AnswerPlaySound(!path, flags, found, setup_.default_sound);
   Trace(

@@ -107,7 +107,7 @@ std::string ApplyText(int id, const char* value, PhoneSetup& phone) {
     return "is longer than 32767 UTF-16 units";
   }
   if (id == kPlayable) phone.playable_files.push_back(std::move(*text));
-  if (id == kNotAWav) phone.files_not_wav.push_back(std::move(*text));
+  if (id == kNotAWav) phone.not_a_wav_files.push_back(std::move(*text));
   if (id == kCommandLine) phone.command_line = std::move(*text);
   if (id == kModulePath) phone.module_path = std::move(*text);
   return "";
@@ -160,16 +160,21 @@ std::string NameOf(int id) {
   for (const option& known : kOptions) {
     if (known.name != nullptr && known.val == id) return std::string("--") + known.name;
   }
-  return "-" + std::string(1, static_cast<char>(id));
+  const auto byte = static_cast<unsigned char>(id);
+  if (byte > 0x20 && byte < 0x7F) return "-" + std::string(1, static_cast<char>(byte));
+  constexpr char kHex[] = "0123456789abcdef";
+  return std::string("-\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
 }
 
-// What getopt_long refused, named as the user wrote it. A long option has
-// been stepped over (optind is past it); a short one is named by optopt.
-std::string Refusal(int result, std::string_view argument) {
+// What getopt_long refused, named as the user wrote it. optopt is a long
+// option's id when it lacked or was given a value, an unknown short
+// option's character, and 0 for an unknown long option, which optind has
+// stepped over.
+std::string Refusal(int result, const char* stepped_over) {
   if (result == ':') return NameOf(optopt) + ": needs a value";
-  if (optopt == 0) return std::string(argument) + " is not an option";
-  if (argument.starts_with("--")) return NameOf(optopt) + ": takes no value";
-  return "-" + std::string(1, static_cast<char>(optopt)) + " is not an option";
+  if (optopt == 0) return std::string(stepped_over) + " is not an option";
+  if (optopt == kHelp || optopt >= kPhoneLibrary) return NameOf(optopt) + ": takes no value";
+  return NameOf(optopt) + " is not an option";
 }
 
 }  // namespace
@@ -184,20 +189,28 @@ ParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
   const int argc = static_cast<int>(words.size());
 
   RunnerOptions options;
+  std::vector<std::string> images;
   optind = 0;  // glibc: start afresh, as each call parses a new command line
   opterr = 0;  // the refusals are reported as ours
+  // '-': other words come back in their place as 1, so options may follow
+  // the image whatever POSIXLY_CORRECT says.
   for (;;) {
-    const int id = getopt_long(argc, argv.data(), ":h", kOptions, nullptr);
+    const int id = getopt_long(argc, argv.data(), "-:h", kOptions, nullptr);
     if (id == -1) break;
     if (id == kHelp) return HelpRequest{};
+    if (id == 1) {
+      images.emplace_back(optarg);
+      continue;
+    }
     if (id == '?' || id == ':')
       return OptionError{Refusal(id, argv[static_cast<size_t>(optind - 1)])};
     const std::string problem = Apply(id, optarg != nullptr ? optarg : "", options.phone);
     if (!problem.empty()) return OptionError{NameOf(id) + ": " + problem};
   }
-  if (optind == argc) return OptionError{"no image given"};
-  if (optind + 1 < argc) return OptionError{"more than one image given"};
-  options.image_path = argv[static_cast<size_t>(optind)];
+  images.insert(images.end(), argv.begin() + optind, argv.end() - 1);  // after "--"
+  if (images.empty()) return OptionError{"no image given"};
+  if (images.size() > 1) return OptionError{"more than one image given"};
+  options.image_path = images.front();
   return options;
 }
 

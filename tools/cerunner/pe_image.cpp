@@ -123,12 +123,14 @@ std::string CheckFileHeader(Bytes file, Headers& headers) {
 }
 
 // The loader refuses no subsystem: only a Windows CE GUI image has its
-// subsystem version read as the OS it needs; any other counts as 1.0.
+// subsystem version read as the OS it needs, each part kept as a byte; any
+// other counts as 1.0.
 void ReadSubsystemVersion(Bytes file, Headers& headers) {
   const size_t opt = headers.optional;
   const bool ce_gui = file.U16(opt + kOptSubsystem) == kSubsystemWindowsCeGui;
-  headers.subsystem_major = ce_gui ? file.U16(opt + kOptSubsystemVersion) : 1;
-  headers.subsystem_minor = ce_gui ? file.U16(opt + kOptSubsystemVersion + 2) : 0;
+  headers.subsystem_major = ce_gui ? static_cast<uint8_t>(file.U16(opt + kOptSubsystemVersion)) : 1;
+  headers.subsystem_minor =
+      ce_gui ? static_cast<uint8_t>(file.U16(opt + kOptSubsystemVersion + 2)) : 0;
 }
 
 std::string CheckOptionalHeader(Bytes file, Headers& headers) {
@@ -319,8 +321,9 @@ std::string ReadImports(const Headers& headers, LoadedImage& image) {
   }
 }
 
-// Images older than 2.2 get the loader's 64 KiB whatever they ask for; the
-// runner's own cap keeps the stack below the libraries it maps.
+// Images older than 2.2 get the loader's 64 KiB whatever they ask for. The
+// stack is whole pages, and at most 1 MiB, which keeps it below the
+// libraries the runner maps.
 uint32_t StackReserve(const Headers& headers) {
   const bool honoured =
       headers.subsystem_major > 2 || (headers.subsystem_major == 2 && headers.subsystem_minor >= 2);

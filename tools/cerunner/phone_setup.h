@@ -16,7 +16,7 @@ struct PhoneSetup {
   bool has_setter = true;
   int32_t manner_mode = 0;
   std::vector<std::u16string> playable_files;
-  std::vector<std::u16string> files_not_wav;  // there, but no playable sound
+  std::vector<std::u16string> not_a_wav_files;  // there, but no playable sound
   bool default_sound = true;
   std::u16string command_line;  // without the program's name, as the platform passes it
   std::u16string module_path = u"\\Windows\\Kestrum.exe";
