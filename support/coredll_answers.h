@@ -36,8 +36,9 @@ struct PlaySoundAnswer {
 //   and no default sound stands in, since that choice was made on opening;
 // - a name that opens no file plays the default sound ("SystemDefault") and
 //   succeeds, unless SND_NODEFAULT is set or the phone has none: it fails.
-// Not simulated: sound event aliases (an alias finds nothing, and falls back
-// as a missing file does), resources, and the muting of the volume settings.
+// Not simulated: sound event aliases (an alias without SND_FILENAME finds
+// nothing, and falls back as a missing file does), resources, and the
+// muting of the volume settings.
 PlaySoundAnswer AnswerPlaySound(bool stop, DWORD flags, SoundFile found, bool has_default_sound);
 
 struct FoundSound {
