@@ -49,6 +49,13 @@ class LeaveSound(Sandbox):
                          [f" path={quoted} flags=0x00020001 -> 1"])
         self.assert_played(samples)
 
+    def test_a_name_without_its_wav_plays_as_on_the_phone(self):
+        samples = self.make_wav(os.path.join(self.folder, "leave.wav"))
+        run = self.run_program("leave")
+        self.assertEqual([c.rest for c in run.named("PlaySoundW")],
+                         [' path="leave" flags=0x00020001 -> 1'])
+        self.assert_played(samples)
+
     def test_no_sound_output_means_a_beep_and_nothing_but_the_trace(self):
         path = os.path.join(self.folder, "leave.wav")
         self.make_wav(path)

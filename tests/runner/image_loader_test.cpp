@@ -73,7 +73,9 @@ TEST(LoadImage, TheStackIsTheHeadersFromVersionTwoPointTwo) {
   struct Case {
     uint32_t subsystem, major, minor, stack;
   };
-  for (const Case c : {Case{9, 2, 2, 0x20000}, Case{9, 2, 1, 0x10000}, Case{2, 6, 0, 0x10000}}) {
+  // Each part of the version is kept as a byte: 0x0102 is 2.
+  for (const Case c : {Case{9, 2, 2, 0x20000}, Case{9, 2, 1, 0x10000}, Case{2, 6, 0, 0x10000},
+                       Case{9, 0x0102, 2, 0x20000}}) {
     std::vector<uint8_t> file = DeviceImage();
     const size_t optional = OptionalHeader(file);
     Put(file, optional + 68, c.subsystem, 2);
