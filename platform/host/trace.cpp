@@ -37,8 +37,9 @@ void WriteTrace(const TraceLine& line) { WriteToStderr(line.At(TraceMilliseconds
 
 // The bell goes in the line's one write, so it cannot land inside another line.
 void WriteTraceWithBell(const TraceLine& line) {
-  const char* bell = isatty(STDERR_FILENO) != 0 ? "\a" : "";
-  WriteToStderr(bell + line.At(TraceMilliseconds()) + "\n");
+  std::string text(isatty(STDERR_FILENO) != 0 ? "\a" : "");
+  text.append(line.At(TraceMilliseconds())).append("\n");
+  WriteToStderr(text);
 }
 
 void WriteToStderr(std::string_view text) {

@@ -161,7 +161,7 @@ std::string NameOf(int id) {
     if (known.name != nullptr && known.val == id) return std::string("--") + known.name;
   }
   const auto byte = static_cast<unsigned char>(id);
-  if (byte > 0x20 && byte < 0x7F) return "-" + std::string(1, static_cast<char>(byte));
+  if (byte > 0x20 && byte < 0x7F) return std::string{'-', static_cast<char>(byte)};
   constexpr char kHex[] = "0123456789abcdef";
   return std::string("-\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
 }
