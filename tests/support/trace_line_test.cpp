@@ -36,11 +36,5 @@ TEST(TraceLine, NLedSetDeviceShowsTheStateByNameAndOnlyTheTimesSet) {
   EXPECT_EQ(NLedSetDeviceLine(5, &on).At(0), "@0 NLedSetDevice id=5");
 }
 
-TEST(TraceLine, PlaySoundNamesTheDefaultSoundThatStoodIn) {
-  const PlaySoundAnswer fallback = {1, SoundPlayed::kDefaultSound};
-  EXPECT_EQ(PlaySoundLine("\"x\"", 0x20001, "0x00000010", fallback).At(0),
-            "@0 PlaySoundW path=\"x\" flags=0x00020001 module=0x00000010 plays=default -> 1");
-}
-
 }  // namespace
 }  // namespace kestrum
