@@ -57,7 +57,7 @@ std::string QuoteForTrace(std::string_view bytes) {
 }
 
 std::string QuoteForTrace(std::u16string_view text) {
-  return QuoteForTrace(Utf16ToTraceBytes(text));
+  return QuoteForTrace(Utf16ToBytesKeepingLoneSurrogates(text));
 }
 
 std::string Hex32(uint32_t value) {

@@ -6,9 +6,12 @@ namespace {
 constexpr char32_t kEscapeBase = 0xDC00;
 constexpr char32_t kReplacement = 0xFFFD;
 
-// kKeep writes a lone surrogate in its three-byte form unless it is an
-// escaped byte; kKeepAll writes every one so, escaped bytes included.
-enum class LoneSurrogate { kRefuse, kReplace, kKeep, kKeepAll };
+// What becomes of a lone surrogate. Replaced: U+FFFD, escaped bytes too.
+// Refused or kept unless an escaped byte: an escaped byte is its byte again,
+// any other is refused or kept in its three-byte form. Kept even for escaped
+// bytes: every one in its three-byte form, for text that never came from
+// bytes.
+enum class LoneSurrogate { kRefuse, kReplace, kKeepUnlessEscapedByte, kKeepEvenEscapedBytes };
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -65,7 +68,7 @@ void AppendUtf8(std::string& out, char32_t value) {
 bool AppendLoneSurrogate(std::string& out, char32_t unit, LoneSurrogate policy) {
   if (policy == LoneSurrogate::kReplace) {
     AppendUtf8(out, kReplacement);
-  } else if (policy != LoneSurrogate::kKeepAll && IsEscapedByte(unit)) {
+  } else if (policy != LoneSurrogate::kKeepEvenEscapedBytes && IsEscapedByte(unit)) {
     out += static_cast<char>(unit - kEscapeBase);
   } else if (policy == LoneSurrogate::kRefuse) {
     return false;
@@ -133,12 +136,12 @@ std::string Utf16ToDisplayUtf8(std::u16string_view text) {
   return *Encode(text, LoneSurrogate::kReplace);
 }
 
-std::string Utf16ToTraceBytes(std::u16string_view text) {
-  return *Encode(text, LoneSurrogate::kKeep);
+std::string Utf16ToBytesKeepingLoneSurrogates(std::u16string_view text) {
+  return *Encode(text, LoneSurrogate::kKeepUnlessEscapedByte);
 }
 
 std::string Utf16ToGeneralizedUtf8(std::u16string_view text) {
-  return *Encode(text, LoneSurrogate::kKeepAll);
+  return *Encode(text, LoneSurrogate::kKeepEvenEscapedBytes);
 }
 
 std::u16string_view Utf16View(const char16_t* text) {

@@ -29,9 +29,9 @@ std::optional<std::string> Utf16ToBytes(std::u16string_view text);
 // For display: lone surrogates become U+FFFD, so the result is valid UTF-8.
 std::string Utf16ToDisplayUtf8(std::u16string_view text);
 
-// For the trace: like Utf16ToBytes, but a lone surrogate that no byte maps
-// to is written as its three-byte form, which the trace escapes.
-std::string Utf16ToTraceBytes(std::u16string_view text);
+// For the trace of host text: like Utf16ToBytes, but a lone surrogate that
+// no byte maps to is written as its three-byte form, which the trace escapes.
+std::string Utf16ToBytesKeepingLoneSurrogates(std::u16string_view text);
 
 // Text that never came from bytes: every lone surrogate, U+DC80..U+DCFF
 // included, is written as its three-byte form (not valid UTF-8).

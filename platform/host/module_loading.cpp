@@ -1,6 +1,11 @@
-// LoadLibraryW, GetProcAddressW and FreeLibrary over dlopen. A bare name is
-// looked for beside the program first, as the phone finds a library in the
-// program's folder, then by the system's search; never in the current folder.
+// LoadLibraryW, GetProcAddressW and FreeLibrary over dlopen. The name gets
+// the phone's default extension (support/file_lookup.h), and a bare name is
+// looked for as the phone's loader does where a host has the folder: beside
+// the program, then by the system's search in place of \Windows. The phone's
+// first place, its root, has no host counterpart: the current folder is
+// never searched. Names compare exactly, as Linux file systems do: folding
+// case would take a folder scan, and could pick one of two files that
+// differ only in case, which a phone cannot hold.
 // A module's exports are its export directory's names (export_directory.h),
 // not its ELF symbols.
 #include <dlfcn.h>
@@ -16,6 +21,7 @@
 #include "platform/host/export_directory.h"
 #include "platform/host/trace.h"
 #include "support/coredll_answers.h"
+#include "support/file_lookup.h"
 #include "support/utf16_codec.h"
 
 namespace {
@@ -73,7 +79,7 @@ const char* Outcome(const void* pointer) { return pointer != nullptr ? "ok" : "n
 
 extern "C" HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
   const auto text = kestrum::Utf16View(lpLibFileName);
-  const auto name = kestrum::Utf16ToBytes(text);
+  const auto name = kestrum::Utf16ToBytes(kestrum::LibraryFileName(text));
   void* module = name ? LoadByName(*name) : nullptr;
   kestrum::WriteTrace(kestrum::TraceLine("LoadLibraryW")
                           .Field("name", kestrum::QuoteForTrace(text))

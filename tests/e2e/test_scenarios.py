@@ -1,7 +1,9 @@
 """Every scenario of the table on the host binary, as a process: the calls
 with their times (never early, at most LATE_MS late), the exit status as the
 shell sees it, the stored mode, and a playable sound really played. A phone
-without a default sound has no host counterpart: the bell is always there."""
+without a default sound has no host counterpart: the bell is always there;
+nor has a file named in another case than it is held in: the host's names
+compare exactly, as Linux file systems do."""
 import os
 import subprocess
 import sys
@@ -47,6 +49,11 @@ class Scenarios(Sandbox):
     def run_scenario(self, scenario):
         if not scenario["default_sound"]:
             self.skipTest("the host always has its default sound, the terminal bell")
+        words = split(scenario["command_line"])
+        sound = words[0].decode(errors="replace") if words else None
+        held = scenario["playable"]
+        if held is not None and sound != held and sound.casefold() == held.casefold():
+            self.skipTest("the host's file names compare exactly, as Linux file systems do")
         self.set_state(f"{scenario['mode']}\n".encode())
         samples = None
         if scenario["playable"] is not None:
@@ -54,7 +61,7 @@ class Scenarios(Sandbox):
         if scenario["not_a_wav"] is not None:
             with open(os.path.join(self.folder, scenario["not_a_wav"]), "w") as text:
                 text.write("RIFF? no, just text\n")
-        run = self.run_program(*split(scenario["command_line"]),
+        run = self.run_program(*words,
                                program=self.program_with(LIBRARIES[scenario["library"]]))
 
         # The host ends a failed run with a traced exit; that is its status.

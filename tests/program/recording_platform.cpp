@@ -9,6 +9,7 @@
 #include "platform/coredll.h"
 #include "platform/wince/argument_words.h"
 #include "support/coredll_answers.h"
+#include "support/file_lookup.h"
 #include "support/trace_line.h"
 
 namespace {
@@ -99,7 +100,8 @@ RunOutcome RunProgram(const SimulatedPhone& simulated, const char16_t* command_l
 extern "C" {
 
 HMODULE LoadLibraryW(LPCWSTR name) {
-  const bool found = phone.library_present && View(name) == u"shphonelib.dll";
+  const bool found = phone.library_present &&
+                     kestrum::LoadsLibraryAt(View(name), kProgramPath, kestrum::kPhoneLibraryPath);
   Record(TraceLine("LoadLibraryW").Field("name", QuotedOrNull(name)).Result(found ? "ok" : "null"));
   return found ? kPhoneModule : nullptr;
 }
@@ -138,7 +140,9 @@ BOOL NLedSetDevice(UINT id, void* input) {
 
 BOOL PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
   const auto kind_of = [](std::u16string_view name) {
-    const auto holds = [name](const char16_t* file) { return file != nullptr && name == file; };
+    const auto holds = [name](const char16_t* file) {
+      return file != nullptr && kestrum::SameFileName(name, file);
+    };
     if (holds(phone.playable)) return kestrum::SoundFile::kPlayable;
     if (holds(phone.not_a_wav)) return kestrum::SoundFile::kNotPlayable;
     return kestrum::SoundFile::kAbsent;

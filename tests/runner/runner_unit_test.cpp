@@ -26,13 +26,6 @@ TEST(QuoteWideForTrace, ShowsLoneSurrogatesInsteadOfHidingThem) {
   EXPECT_EQ(QuoteWideForTrace(std::u16string(1, char16_t{0xDC80})), "\"\\xed\\xb2\\x80\"");
 }
 
-TEST(SameFileName, IgnoresCaseOnlyForLetters) {
-  EXPECT_TRUE(SameFileName(u"SHPHONELIB.DLL", u"shphonelib.dll"));
-  EXPECT_TRUE(SameFileName(u"\u00C9t\u00E9", u"\u00E9T\u00C9"));
-  EXPECT_FALSE(SameFileName(u"shphonelib.dl", u"shphonelib.dll"));
-  EXPECT_FALSE(SameFileName(u"[", u"{"));
-}
-
 ParsedOptions Parse(std::vector<std::string> arguments) { return ParseOptions(arguments); }
 
 std::string ErrorOf(const ParsedOptions& parsed) {

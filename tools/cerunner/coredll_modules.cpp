@@ -1,6 +1,7 @@
 // Module loading and the ends of the process.
 #include <algorithm>
 
+#include "support/file_lookup.h"
 #include "tools/cerunner/memory_layout.h"
 #include "tools/cerunner/simulated_libraries.h"
 #include "tools/cerunner/wide_text.h"
@@ -10,13 +11,7 @@ namespace {
 
 constexpr char16_t kGetterExport[] = u"?GetMannerMode@CshphoneClientlib@@SAHXZ";
 constexpr char16_t kSetterExport[] = u"?SetMannerMode@CshphoneClientlib@@SAXH@Z";
-constexpr char16_t kPhoneLibraryPath[] = u"\\Windows\\shphonelib.dll";
-
-// The loader strips the extension and looks in \Windows for a bare name.
-bool NamesPhoneLibrary(std::u16string_view name) {
-  return SameFileName(name, u"shphonelib.dll") || SameFileName(name, u"shphonelib") ||
-         SameFileName(name, u"\\Windows\\shphonelib.dll");
-}
+using kestrum::kPhoneLibraryPath;
 
 }  // namespace
 
@@ -24,7 +19,9 @@ CallResult SimulatedLibraries::LoadLibraryW(const Guest& guest) {
   std::string fault;
   const std::optional<std::u16string> name = WideArgument(guest, 0, "library name", fault);
   if (!name) return CallResult::Fault("LoadLibraryW: " + fault);
-  const bool found = setup_.library_present && NamesPhoneLibrary(*name);
+  // The phone holds one library beside COREDLL: its phone library.
+  const bool found = setup_.library_present &&
+                     kestrum::LoadsLibraryAt(*name, setup_.module_path, kPhoneLibraryPath);
   if (found) ++library_references_;
   Trace(TraceLine("LoadLibraryW")
             .Field("name", QuoteWideForTrace(*name))

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "support/coredll_answers.h"
+#include "support/file_lookup.h"
 #include "tools/cerunner/simulated_libraries.h"
 #include "tools/cerunner/wide_text.h"
 
@@ -59,8 +60,9 @@ CallResult SimulatedLibraries::NLedSetDevice(const Guest& guest) {
 
 kestrum::SoundFile SimulatedLibraries::FileKind(std::u16string_view name) const {
   const auto holds = [name](const std::vector<std::u16string>& files) {
-    return std::any_of(files.begin(), files.end(),
-                       [name](const std::u16string& file) { return SameFileName(name, file); });
+    return std::any_of(files.begin(), files.end(), [name](const std::u16string& file) {
+      return kestrum::SameFileName(name, file);
+    });
   };
   if (holds(setup_.playable_files)) return kestrum::SoundFile::kPlayable;
   if (holds(setup_.not_a_wav_files)) return kestrum::SoundFile::kNotPlayable;

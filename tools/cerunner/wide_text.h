@@ -14,8 +14,4 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
 // bytes, so every lone surrogate shows as its three-byte form, byte by byte.
 std::string QuoteWideForTrace(std::u16string_view text);
 
-// Case-insensitive in the way file names compare on the phone (ASCII letters
-// and the Latin-1 and fullwidth letter ranges are folded).
-bool SameFileName(std::u16string_view a, std::u16string_view b);
-
 }  // namespace cerunner

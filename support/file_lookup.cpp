@@ -1,0 +1,56 @@
+#include "support/file_lookup.h"
+
+#include <algorithm>
+
+namespace kestrum {
+namespace {
+
+char16_t FoldCase(char16_t c) {
+  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
+  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 0x20);
+  return c;
+}
+
+bool HasExtension(std::u16string_view name) {
+  const std::size_t dot = name.rfind(u'.');
+  return dot != std::u16string_view::npos && name.find(u'\\', dot) == std::u16string_view::npos;
+}
+
+std::u16string Rooted(std::u16string path) { return path.starts_with(u'\\') ? path : u"\\" + path; }
+
+}  // namespace
+
+bool SameFileName(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
+}
+
+std::u16string LibraryFileName(std::u16string_view name) {
+  if (name.empty() || name.ends_with(u'\\')) return {};  // no file to look for
+  if (name.ends_with(u'.')) return std::u16string(name.substr(0, name.size() - 1));
+  std::u16string file(name);
+  if (!HasExtension(name)) file += u".dll";
+  return file;
+}
+
+std::vector<std::u16string> LibrarySearchPaths(std::u16string_view name,
+                                               std::u16string_view program_path) {
+  const std::u16string file = LibraryFileName(name);
+  if (file.empty()) return {};
+  if (file.find(u'\\') != std::u16string::npos) return {Rooted(file)};
+  const std::u16string program_folder(program_path.substr(0, program_path.rfind(u'\\') + 1));
+  return {Rooted(file), Rooted(program_folder + file), u"\\Windows\\" + file};
+}
+
+bool LoadsLibraryAt(std::u16string_view name, std::u16string_view program_path,
+                    std::u16string_view library_path) {
+  const std::vector<std::u16string> paths = LibrarySearchPaths(name, program_path);
+  return std::any_of(paths.begin(), paths.end(),
+                     [library_path](const auto& path) { return SameFileName(path, library_path); });
+}
+
+}  // namespace kestrum
