@@ -3,7 +3,8 @@
 
 Usage: check_cabinet.py CHECK CAB IMAGE PROVIDER CABEXTRACT GCAB
 PROVIDER is the handle the build made the cabinet with.
-CHECK: listing, image, setup_xml, setup_file, os_version or reproducible."""
+CHECK: listing, image, setup_xml, setup_file, os_version, promises or
+reproducible."""
 
 import os
 import struct
@@ -16,9 +17,26 @@ import pefile
 
 PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging")
 sys.path.insert(0, PACKAGING)
-from read_setup_file import read_setup_file  # noqa: E402
+from read_setup_file import ce_path, read_setup_file  # noqa: E402
 
 MEMBERS = ["KESTRUM.000", "KESTRUM.001", "_setup.xml"]
+
+# What the README and the owners' guide promise, per cabinet where it differs.
+PROGRAM = r"\Program Files\Kestrum\Kestrum.exe"
+PROMISED = {"installs": {"KESTRUM.001": PROGRAM},
+            "shortcuts": {r"\Windows\Start Menu\Programs\Kestrum.lnk": PROGRAM},
+            "remove_programs_name": "iddorvil Kestrum"}
+LOWEST_OS = {"Kestrum-WM6-OS5.2.cab": "5.2", "Kestrum-WM5-OS5.1.cab": "5.1"}
+# The folders a Windows Mobile phone gives the macros ("Windows CE Strings
+# (PPC Only)", learn.microsoft.com/en-us/previous-versions/aa459003), which a
+# Japanese phone names in Japanese. A macro stands only as a path's whole
+# first member (cabextract's wince_cab_format.html), in capitals ("Windows
+# Embedded CE Strings", learn.microsoft.com/en-us/previous-versions/ee504636).
+CE_FOLDERS = {"%CE1%": r"\Program Files", "%CE2%": r"\Windows", "%CE4%": r"\Windows\StartUp",
+              "%CE5%": r"\My Documents", "%CE8%": r"\Program Files\Games",
+              "%CE11%": r"\Windows\Start Menu\Programs",
+              "%CE14%": r"\Windows\Start Menu\Programs\Games", "%CE15%": r"\Windows\Fonts",
+              "%CE17%": r"\Windows\Start Menu"}
 
 
 def require(condition, message):
@@ -75,10 +93,6 @@ def check_setup_file(cab, unpacked):
     checked = run(sys.executable, "-B", os.path.join(PACKAGING, "read_setup_file.py"),
                   cab["dir"] + "/KESTRUM.000", "--members", *MEMBERS)
     require(checked.returncode == 0, checked.stderr)
-    header = read_setup_file(unpacked("KESTRUM.000")).header
-    app_name = install_parms(ET.fromstring(unpacked("_setup.xml"))).get("AppName")
-    require(app_name == f"{header['provider']} {header['app']}",
-            f"_setup.xml AppName {app_name!r} disagrees with the setup file's provider and name")
 
 
 def check_os_version(cab, unpacked):
@@ -89,6 +103,54 @@ def check_os_version(cab, unpacked):
     versions = {"KESTRUM.000": f"{setup['os_min_major']}.{setup['os_min_minor']}",
                 "_setup.xml": install_parms(ET.fromstring(unpacked("_setup.xml")))["OSVersionMin"]}
     require(set(versions.values()) == {image}, f"lowest OS versions {versions}, image's {image}")
+
+
+def expanded(path, install_dir=None):
+    first, backslash, rest = path.partition("\\")
+    folder = {"%InstallDir%": install_dir, **CE_FOLDERS}.get(first)
+    return folder + backslash + rest if folder else path
+
+
+def setup_file_promises(setup):
+    h = setup.header
+    files = {i: expanded(f"{setup.dirs.get(d)}\\{name}") for i, (d, name) in setup.files.items()}
+    shortcuts = {expanded(f"{ce_path(base)}\\{name}"):
+                 files.get(target) if kind == 1 else expanded(setup.dirs.get(target, "?"))
+                 for _, base, name, kind, target in setup.links}
+    return {"installs": {f"KESTRUM.{i:03d}": path for i, path in files.items()},
+            "shortcuts": shortcuts, "remove_programs_name": f"{h['provider']} {h['app']}",
+            "lowest_os": f"{h['os_min_major']}.{h['os_min_minor']}"}
+
+
+def translated(element, attribute, install_dir):
+    """FileOperation's translation="install" expands the macros; nothing
+    else does (learn.microsoft.com/en-us/previous-versions/bb737563)."""
+    value = element.get(attribute, "")
+    return expanded(value, install_dir) if element.get("translation") == "install" else value
+
+
+def setup_xml_promises(root):
+    parms = {p.get("name"): p for p in root.iterfind("characteristic[@type='Install']/parm")}
+    install_dir = translated(parms.get("InstallDir", ET.Element("parm")), "value", None)
+    installs, shortcuts = {}, {}
+    for folder in root.iterfind("characteristic[@type='FileOperation']/characteristic"):
+        for entry in folder.iterfind("characteristic"):
+            path = "\\".join(translated(e, "type", install_dir) for e in (folder, entry))
+            for source in entry.iterfind("characteristic[@type='Extract']/parm[@name='Source']"):
+                installs[source.get("value")] = path
+            for source in entry.iterfind("characteristic[@type='Shortcut']/parm[@name='Source']"):
+                shortcuts[path] = translated(source, "value", install_dir)
+    value = {name: parm.get("value") for name, parm in parms.items()}.get
+    return {"installs": installs, "shortcuts": shortcuts,
+            "remove_programs_name": value("AppName"), "lowest_os": value("OSVersionMin")}
+
+
+def check_promises(cab, unpacked):
+    wanted = dict(PROMISED, lowest_os=LOWEST_OS.get(os.path.basename(cab["cab"])))
+    found = {"KESTRUM.000": setup_file_promises(read_setup_file(unpacked("KESTRUM.000"))),
+             "_setup.xml": setup_xml_promises(ET.fromstring(unpacked("_setup.xml")))}
+    for member, promises in found.items():
+        require(promises == wanted, f"{member} promises {promises}, the README {wanted}")
 
 
 def make(cab, output, zone):
@@ -117,7 +179,8 @@ def main():
             cab = dict(zip(fields, sys.argv[2:]), dir=directory)
             subprocess.run([cab["cabextract"], "-q", "-d", directory, cab["cab"]], check=True)
             check(cab, lambda name: read(os.path.join(directory, name)))
-    except (AssertionError, ET.ParseError, subprocess.CalledProcessError, OSError) as failure:
+    except (AssertionError, KeyError, ET.ParseError, subprocess.CalledProcessError,
+            OSError) as failure:
         print(f"{sys.argv[1]}: {failure}", file=sys.stderr)
         return 1
     print(f"{sys.argv[1]}: ok")
