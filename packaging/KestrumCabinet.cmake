@@ -1,22 +1,21 @@
 # Installer cabinets for the phones: include() this file, then call
 #
 #   kestrum_cabinet(<target> IMAGE <Kestrum.exe> [IMAGE_TARGET <target>]
-#                   OS_MIN <major.minor> OUTPUT <file.cab>)
+#                   OUTPUT <file.cab>)
 #
-# for each image. The cabinet is built with ALL and demands OS_MIN as lowest
-# OS version (the build refuses an image whose subsystem version differs)
-# and names KESTRUM_PROVIDER, set beside project(), as its provider.
-# Each call appends the target to the global property KESTRUM_CABINETS and
-# sets its properties KESTRUM_CABINET_FILE, KESTRUM_CABINET_IMAGE and
-# KESTRUM_CABINET_OS_MIN, from which the tests check every cabinet and the
-# release archive takes its images and cabinets.
+# for each image. The cabinet is built with ALL, demands the image's
+# subsystem version as lowest OS version and names KESTRUM_PROVIDER, set
+# beside project(), as its provider. Each call appends the target to the
+# global property KESTRUM_CABINETS and sets its properties
+# KESTRUM_CABINET_FILE and KESTRUM_CABINET_IMAGE, from which the tests check
+# every cabinet and the release archive takes its images and cabinets.
 include_guard(GLOBAL)
 
 find_program(KESTRUM_GCAB NAMES gcab REQUIRED)
 
 function(kestrum_cabinet target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "IMAGE;IMAGE_TARGET;OS_MIN;OUTPUT" "")
-  foreach(required IMAGE OS_MIN OUTPUT)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "IMAGE;IMAGE_TARGET;OUTPUT" "")
+  foreach(required IMAGE OUTPUT)
     if(NOT arg_${required})
       message(FATAL_ERROR "kestrum_cabinet(${target}): ${required} is missing")
     endif()
@@ -31,8 +30,7 @@ function(kestrum_cabinet target)
   add_custom_command(
     OUTPUT ${arg_OUTPUT}
     COMMAND ${KESTRUM_SYSTEM_PYTHON} -B ${make_cabinet} --gcab ${KESTRUM_GCAB}
-            --image ${arg_IMAGE} --os-min ${arg_OS_MIN} --provider ${KESTRUM_PROVIDER}
-            --output ${arg_OUTPUT}
+            --image ${arg_IMAGE} --provider ${KESTRUM_PROVIDER} --output ${arg_OUTPUT}
     DEPENDS ${arg_IMAGE} ${make_cabinet} ${dir}/install_layout.py ${dir}/setup_file.py
             ${dir}/setup_xml.py
     COMMENT "Packing ${cab_name}"
@@ -42,6 +40,6 @@ function(kestrum_cabinet target)
     add_dependencies(${target} ${arg_IMAGE_TARGET})
   endif()
   set_target_properties(${target} PROPERTIES KESTRUM_CABINET_FILE ${arg_OUTPUT}
-                        KESTRUM_CABINET_IMAGE ${arg_IMAGE} KESTRUM_CABINET_OS_MIN ${arg_OS_MIN})
+                        KESTRUM_CABINET_IMAGE ${arg_IMAGE})
   set_property(GLOBAL APPEND PROPERTY KESTRUM_CABINETS ${target})
 endfunction()

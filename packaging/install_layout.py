@@ -37,13 +37,11 @@ def installer_provider(handle):
     return name
 
 
-def parse_os_version(text):
-    """'5.2' -> (5, 2); refuses anything outside 1.0 .. OS_VERSION_MAX."""
-    major, dot, minor = text.partition(".")
-    if not (dot and major.isdigit() and minor.isdigit() and len(minor) <= 2):
-        raise ValueError(f"OS version {text!r} is not MAJOR.MINOR")
-    version = (int(major), int(minor))
-    if not (1, 0) <= version <= OS_VERSION_MAX:
+def checked_os_version(version):
+    """An image's subsystem version (major, minor) as the cabinet's lowest OS
+    version: refuses one outside 1.0 .. OS_VERSION_MAX, or with a minor of
+    more than two digits."""
+    if not ((1, 0) <= version <= OS_VERSION_MAX and version[1] <= 99):
         highest = ".".join(map(str, OS_VERSION_MAX))
-        raise ValueError(f"OS version {text} is outside 1.0 .. {highest}")
+        raise ValueError(f"OS version {version[0]}.{version[1]} is outside 1.0 .. {highest}")
     return version

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Builds one installer cabinet for one Kestrum.exe image.
 
-Usage: make_cabinet.py --gcab PATH --image Kestrum.exe --os-min 5.2
-                       --provider HANDLE --output X.cab
+Usage: make_cabinet.py --gcab PATH --image Kestrum.exe --provider HANDLE
+                       --output X.cab
 
-The cabinet demands as lowest OS version the image's subsystem version, so
-an image whose version differs from --os-min is refused. The members are
+The cabinet demands as lowest OS version the image's subsystem version, the
+OS the phone's loader requires of the image. The members are
 staged under their 8.3 names with one fixed date and packed, uncompressed, by
 gcab; the output appears only when all of that succeeded."""
 
@@ -65,7 +65,6 @@ def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--gcab", required=True, help="absolute path of Debian's gcab")
     parser.add_argument("--image", required=True)
-    parser.add_argument("--os-min", required=True, help="lowest OS version, MAJOR.MINOR")
     parser.add_argument("--provider", required=True, help="the maker's handle, KESTRUM_PROVIDER")
     parser.add_argument("--output", required=True)
     return parser.parse_args()
@@ -78,16 +77,11 @@ def main():
         print(f"gcab {args.gcab!r} is not an executable given by absolute path", file=sys.stderr)
         return 2
     try:
-        os_version_min = layout.parse_os_version(args.os_min)
         layout.installer_provider(args.provider)  # refused before anything is written
-        image_version = subsystem_version(args.image)
+        os_version_min = layout.checked_os_version(subsystem_version(args.image))
     except (ValueError, OSError, pefile.PEFormatError) as error:
         print(f"make_cabinet: {error}", file=sys.stderr)
         return 2
-    if image_version != os_version_min:
-        print(f"{args.image}: subsystem version {image_version[0]}.{image_version[1]:02d} is not "
-              f"the cabinet's lowest OS version {args.os_min}", file=sys.stderr)
-        return 1
     try:
         make_cabinet(gcab, args.image, os_version_min, args.provider, args.output)
     except (OSError, subprocess.CalledProcessError) as error:

@@ -96,9 +96,10 @@ def read_header(setup):
         return False
     if h["length"] != len(setup.data):
         setup.fault(f"length field {h['length']} differs from the file's {len(setup.data)} bytes")
-    unknowns = tuple(h[f"unknown{i}"] for i in range(1, 6))
-    if unknowns != (0, 0, 1, 0, 0):
-        setup.fault(f"unknown words {unknowns} are not 0, 0, 1, 0, 0")
+    # Of the words with a fixed value only the signature and the processor
+    # are known to matter: the installer checks the processor type (CEDevice,
+    # learn.microsoft.com/en-us/previous-versions/windows/embedded/aa924393).
+    # The words of unknown purpose are not read.
     if h["architecture"] != ARM:
         setup.fault(f"architecture {h['architecture']} is not ARM ({ARM})")
     low, high = (h["os_min_major"], h["os_min_minor"]), (h["os_max_major"], h["os_max_minor"])
@@ -204,7 +205,7 @@ def read_dir(setup, reader, what):
 
 
 def read_file(setup, reader, what):
-    file_id, dir_id, again = reader.words(3)
+    file_id, dir_id, _ = reader.words(3)  # the third word's purpose is unknown
     flags = reader.dword()
     (length,) = reader.words(1)
     name = text(setup, f"file {file_id} name", reader.take(length))
@@ -213,8 +214,6 @@ def read_file(setup, reader, what):
         setup.fault(f"file id {file_id} is not a member number 1..998")
     if dir_id not in setup.dirs:
         setup.fault(f"file {file_id} goes to undefined directory {dir_id}")
-    if again != file_id:
-        setup.fault(f"file {file_id} repeats its id as {again}")
     if flags & ~KNOWN_FILE_FLAGS or (flags & 0x60000000) == 0x60000000 or (flags & 0x410) == 0x410:
         setup.fault(f"file {file_id} has unknown or contradicting flags {flags:#010x}")
     if any(c in name for c in "\\/:*?\"<>|") or not name:

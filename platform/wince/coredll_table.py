@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The one reader of the COREDLL table (coredll_exports.tsv): the build's
-generated lists, the import check and the image tests all take its rows from
-here, so that they cannot disagree on what a valid table is.
+generated lists and the image tests take its rows from here, so that they
+cannot disagree on what a valid table is.
 Usage: coredll_table.py TABLE OUTPUT_DIR writes coredll_imports.inc and
 coredll_exports.inc into OUTPUT_DIR, or names the table's fault and fails."""
 

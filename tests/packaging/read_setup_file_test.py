@@ -75,10 +75,6 @@ class ReaderCatchesFaults(unittest.TestCase):
                 self.data = bytearray(setup_file((5, 2), PROVIDER))
             self.assertFault(words)
 
-    def test_file_entry_repeating_another_id(self):
-        self.patch(dword(self.data, FILES_AT) + 4, 2)
-        self.assertFault("repeats its id")
-
     def test_table_past_the_end(self):
         struct.pack_into("<I", self.data, LINKS_AT, len(self.data) - 4)
         self.assertFault("runs past the end")
