@@ -45,9 +45,10 @@ def output(*command):
 
 def shown(path):
     """A path as the figures print it: relative to the repository, so that
-    they name no folder of the machine that made them."""
+    they name no folder of the machine that made them; one outside it by its
+    last part, elided."""
     relative = os.path.relpath(os.path.abspath(path), REPOSITORY)
-    return relative if not relative.startswith("..") else os.path.basename(path)
+    return relative if not relative.startswith("..") else "…/" + os.path.basename(path)
 
 
 def interpreter():
