@@ -43,6 +43,21 @@ def output(*command):
     return subprocess.run(command, capture_output=True, text=True, check=True).stdout.strip()
 
 
+def shown(path):
+    """A path as the figures print it: relative to the repository, so that
+    they name no folder of the machine that made them; one outside it by its
+    last part, elided."""
+    relative = os.path.relpath(os.path.abspath(path), REPOSITORY)
+    return relative if not relative.startswith("..") else "…/" + os.path.basename(path)
+
+
+def interpreter():
+    """Debian's own Python by its path, as the README runs it; any other by
+    its name alone."""
+    return sys.executable if sys.executable.startswith("/usr/bin/") else os.path.basename(
+        sys.executable)
+
+
 def where_and_how(argv):
     with open("/proc/cpuinfo") as cpuinfo:
         cpu = next(line.split(":", 1)[1].strip() for line in cpuinfo if line.startswith("model name"))
@@ -55,7 +70,8 @@ def where_and_how(argv):
     print(f"- machine: {cpu}, {os.cpu_count()} cores, Linux {platform.release()}, "
           f"load average {load} at the start")
     print(f"- {output('hyperfine', '--version')}")
-    print(f"- command: `{shlex.join([sys.executable, *argv])}` in `{os.getcwd()}`")
+    command = [interpreter(), *map(shown, argv[:2]), *argv[2:]]
+    print(f"- command: `{shlex.join(command)}` from the repository's top folder")
     print(f"- commit: {commit}")
 
 
@@ -174,7 +190,7 @@ def main(argv):
     runs = int(argv[2]) if len(argv) > 2 else 10
     images = device_images(build)
     if not images:
-        sys.exit(f"figures.py: no device images under {build}/phone")
+        sys.exit(f"figures.py: no device images under {shown(build)}/phone")
     if not shutil.which("hyperfine"):
         sys.exit("figures.py: hyperfine not found (scripts/install-deps.sh installs it)")
     exports = os.path.join(build, "figures", "hyperfine")

@@ -10,7 +10,7 @@ struct WordCounts {
   uint32_t chars;  // text units of all words, one terminator each included
 };
 
-// The platform's wide-character white space, as the Unicode White_Space set.
+// The program's own white space for splitting: the Unicode White_Space set.
 bool IsWideSpace(char16_t c);
 
 // Returns the counts the whole line needs. Words and text are complete only

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """The owners' guide's leave-sound shortcut, as the phone would follow it: its
-count must be the characters after '#', its quoted program must be where the
-cabinet installs Kestrum.exe, and the image from the cabinet, started with
-the rest as its command line, must hand PlaySoundW the guide's sound file.
+count must be the characters after '#', its line ASCII alone (the phone reads
+it in its own code page, Notepad saves UTF-8), its quoted program must be
+where the cabinet installs Kestrum.exe, and the image from the cabinet,
+started with the rest as its command line, must hand PlaySoundW the guide's
+sound file.
 Usage: guide_shortcut_test.py GUIDE CABINET CABEXTRACT CERUNNER"""
 
 import os
@@ -48,6 +50,9 @@ class GuideShortcut(unittest.TestCase):
 
     def test_count_is_the_characters_after_the_hash(self):
         self.assertEqual(self.count, len(self.target))
+
+    def test_the_line_reads_alike_in_utf8_and_the_phones_code_page(self):
+        self.assertTrue(self.target.isascii(), self.target)
 
     def test_the_installed_image_plays_the_guides_sound(self):
         program, command_line = split_target(self.target)

@@ -314,7 +314,9 @@ std::string ReadImports(const Headers& headers, LoadedImage& image) {
     const std::optional<std::string> dll = memory.Name(name_rva);
     if (!dll) return "an imported library name is unreadable";
     if (!SameAscii(*dll, "COREDLL.dll") && !SameAscii(*dll, "COREDLL")) {
-      return "imports from " + *dll + "; only COREDLL.dll is bound at load time";
+      // The phone's loader binds other libraries' imports too; this runner
+      // simulates COREDLL alone.
+      return "imports from " + *dll + "; only COREDLL.dll is simulated here";
     }
     std::string problem = ReadImportsOf(memory, *dll, lookup != 0 ? lookup : slots, slots, image);
     if (!problem.empty()) return problem;
