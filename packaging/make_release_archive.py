@@ -20,8 +20,9 @@ import zipfile
 GUIDE_MEMBER = "readme-ja.txt"
 LICENSE_MEMBER = "LICENSE.txt"
 CHECKSUMS_MEMBER = "SHA256SUMS"
-# Notepad on a Japanese Windows reads text without a BOM as the ANSI code
-# page, 932; the cp932 codec is Windows' own table, not plain Shift_JIS.
+# Notepad on a Japanese Windows reads text without a BOM that is not valid
+# UTF-8 in the ANSI code page, 932, as every older Windows tool does; the
+# cp932 codec is Windows' own table, not plain Shift_JIS.
 TEXT_CODEC = "cp932"
 # Zip dates are local times without a zone; the earliest one they can hold.
 MEMBER_DATE = (1980, 1, 1, 0, 0, 0)

@@ -1,4 +1,5 @@
-"""The runner refuses or stops what a phone would: copies of the real
+"""The runner refuses or stops what a phone would, and what it does not
+simulate (another base, imports from another library): copies of the real
 Kestrum.exe are patched here, run through the cerunner command, and the
 runner's exit status and message are checked. Also covers the command's
 own statuses. Needs python3-pefile, so run it with /usr/bin/python3."""
