@@ -102,6 +102,13 @@ TEST_F(Coredll, HeapAccessOutsideLiveBlocksIsReported) {
   EXPECT_EQ(Call("LocalAlloc", {0x02, 4}).value, 0u);  // LMEM_MOVEABLE is not offered
 }
 
+// The LED driver reads the record by words, and CE's ARM kernel faults a
+// misaligned one.
+TEST_F(Coredll, LedRecordOffAWordBoundaryIsAFault) {
+  EXPECT_EQ(Call("NLedSetDevice", {NLED_SETTINGS_INFO_ID, kScratch + 2}).kind,
+            CallResult::Kind::kFault);
+}
+
 // File names compare as the phone's file system does, under every name the
 // lookup tries; what the call then answers is the shared rule's.
 TEST_F(Coredll, SoundFilesAreFoundAsThePhoneLooksThemUp) {

@@ -117,6 +117,19 @@ TEST(LoadImage, KeepsItsSectionTableInTheFirstWritableSectionWithRoom) {
   EXPECT_EQ(none.image->loader_table.size, 0u);
 }
 
+// CE 5's CreateNewProc (nk/kernel/loader.c) counts the table into the size
+// that its copy records for the section it follows.
+TEST(LoadImage, CountsItsSectionTableIntoThatSectionsSize) {
+  const std::vector<uint8_t> file = DeviceImage();
+  const ImageLoad load = LoadImage(file);
+  ASSERT_TRUE(load.image);
+  const size_t data = SectionHeader(file, ".data");
+  const size_t index = (data - OptionalHeader(file) - 0xE0) / 40;
+  const LoaderTable& table = load.image->loader_table;
+  const uint32_t recorded = Word(load.image->memory, table.rva + index * kLoaderRecordSize);
+  EXPECT_EQ(recorded, ((Word(file, data + 8) + 3) & ~3u) + table.size);
+}
+
 // COREDLL's names compare case and all: "sleep" is not Sleep.
 TEST(BindImports, NamesTheImportCoredllLacks) {
   ImageLoad load = LoadImage(DeviceImage());

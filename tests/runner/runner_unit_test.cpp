@@ -1,13 +1,27 @@
-// The runner's pure parts: text conversion and its options.
+// The runner's parts that need no image: text conversion, its options and
+// an emulator that cannot be set up.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+#include "tools/cerunner/machine.h"
 #include "tools/cerunner/options.h"
 #include "tools/cerunner/wide_text.h"
 
 namespace cerunner {
 namespace {
+
+// Unicorn maps whole pages only; the program must not be reported as stopped.
+TEST(Machine, ReportsAnEmulatorThatCannotBeSetUpAsItsOwnFailure) {
+  LoadedImage image;
+  image.image_base = kLowestProgramBase;
+  image.memory.resize(kPageSize);
+  image.regions = {{"headers", 0, kPageSize / 2, kProtRead}};
+  const PhoneSetup setup;
+  const RunReport report = Machine(image, setup).Run();
+  EXPECT_EQ(report.outcome, RunReport::Outcome::kSetUpFailed);
+  EXPECT_EQ(report.message, uc_strerror(UC_ERR_ARG));
+}
 
 TEST(Utf8ToUtf16, DecodesAllPlanesAndRejectsInvalidInput) {
   EXPECT_EQ(Utf8ToUtf16("a\xE3\x80\x80\xF0\x9F\x94\x94"), std::u16string(u"a\u3000\U0001F514"));

@@ -43,7 +43,11 @@ CallResult SimulatedLibraries::MessageBoxW(const Guest& guest) {
 }
 
 // A record the driver could not read stops the run: on the phone the call
-// would read stray memory.
+// would read stray memory. The driver reads the record's words in place
+// (NLedDriverSetDevice of the platform's NLED drivers), and CE's ARM kernel
+// enables alignment faults (KernelStart in nk/kernel/arm/armtrap.s sets the
+// A bit) and raises them as STATUS_DATATYPE_MISALIGNMENT (mdarm.c), so a
+// record off a word boundary faults as well.
 CallResult SimulatedLibraries::NLedSetDevice(const Guest& guest) {
   const uint32_t id = guest.Argument(0).value_or(0);
   const uint32_t record = guest.Argument(1).value_or(0);

@@ -75,9 +75,10 @@ Machine::~Machine() {
 }
 
 RunReport Machine::Run() {
-  const std::string problem = Setup();
-  if (!problem.empty()) {
-    report_.message = "emulator set-up failed: " + problem;
+  const uc_err problem = Setup();
+  if (problem != UC_ERR_OK) {
+    report_.outcome = RunReport::Outcome::kSetUpFailed;
+    report_.message = uc_strerror(problem);
     return report_;
   }
   const uint32_t entry = image_.image_base + image_.entry_rva;
@@ -91,29 +92,31 @@ RunReport Machine::Run() {
 }
 
 // The CPU model must be chosen before any memory is mapped.
-std::string Machine::Setup() {
-  if (uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc_) != UC_ERR_OK) return "cannot open Unicorn";
-  if (uc_ctl_set_cpu_model(uc_, UC_CPU_ARM_PXA270) != UC_ERR_OK) return "no PXA270 model";
+uc_err Machine::Setup() {
+  uc_err problem = uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc_);
+  if (problem != UC_ERR_OK) return problem;
+  problem = uc_ctl_set_cpu_model(uc_, UC_CPU_ARM_PXA270);
   guest_ = Guest(uc_);
-  std::string problem = MapImage();
-  if (problem.empty()) problem = MapRuntime();
-  if (problem.empty()) problem = AddHooks();
-  if (problem.empty()) SetEntryRegisters();
+  if (problem == UC_ERR_OK) problem = MapImage();
+  if (problem == UC_ERR_OK) problem = MapRuntime();
+  if (problem == UC_ERR_OK) problem = AddHooks();
+  if (problem == UC_ERR_OK) SetEntryRegisters();
   return problem;
 }
 
-std::string Machine::MapImage() {
+uc_err Machine::MapImage() {
+  uc_err problem = UC_ERR_OK;
   for (const ImageRegion& region : image_.regions) {
     const uint32_t address = image_.image_base + region.rva;
-    if (uc_mem_map(uc_, address, region.size, region.protection) != UC_ERR_OK ||
-        uc_mem_write(uc_, address, image_.memory.data() + region.rva, region.size) != UC_ERR_OK) {
-      return "cannot map " + region.name;
+    if (problem == UC_ERR_OK) problem = uc_mem_map(uc_, address, region.size, region.protection);
+    if (problem == UC_ERR_OK) {
+      problem = uc_mem_write(uc_, address, image_.memory.data() + region.rva, region.size);
     }
   }
-  return "";
+  return problem;
 }
 
-std::string Machine::MapRuntime() {
+uc_err Machine::MapRuntime() {
   std::u16string line = setup_.command_line;
   line += u'\0';
   const auto line_bytes = static_cast<uint32_t>(line.size() * 2);
@@ -121,37 +124,43 @@ std::string Machine::MapRuntime() {
   stack_base_ = kStackTop - image_.stack_reserve;
   const std::vector<uint32_t> fill(kStubPageSize / 4,
                                    setup_.thumb_libraries ? kUndefinedThumbPair : kUndefinedArm);
-  bool ok = uc_mem_map(uc_, kHeapBase, kHeapSize, UC_PROT_READ | UC_PROT_WRITE) == UC_ERR_OK;
-  ok = ok && uc_mem_map(uc_, kArgumentsBase, line_pages, UC_PROT_READ | UC_PROT_WRITE) == UC_ERR_OK;
-  ok = ok && uc_mem_write(uc_, kArgumentsBase, line.data(), line_bytes) == UC_ERR_OK;
-  ok = ok && uc_mem_map(uc_, stack_base_, image_.stack_reserve, UC_PROT_READ | UC_PROT_WRITE) ==
-                 UC_ERR_OK;
-  for (uint32_t page : {kPhoneLibraryBase, kCoredllBase}) {
-    ok = ok && uc_mem_map(uc_, page, kStubPageSize, UC_PROT_READ | UC_PROT_EXEC) == UC_ERR_OK;
-    ok = ok && uc_mem_write(uc_, page, fill.data(), kStubPageSize) == UC_ERR_OK;
+  uc_err problem = uc_mem_map(uc_, kHeapBase, kHeapSize, UC_PROT_READ | UC_PROT_WRITE);
+  if (problem == UC_ERR_OK) {
+    problem = uc_mem_map(uc_, kArgumentsBase, line_pages, UC_PROT_READ | UC_PROT_WRITE);
   }
-  return ok ? "" : "cannot map the runtime regions";
+  if (problem == UC_ERR_OK) problem = uc_mem_write(uc_, kArgumentsBase, line.data(), line_bytes);
+  if (problem == UC_ERR_OK) {
+    problem = uc_mem_map(uc_, stack_base_, image_.stack_reserve, UC_PROT_READ | UC_PROT_WRITE);
+  }
+  for (uint32_t page : {kPhoneLibraryBase, kCoredllBase}) {
+    if (problem == UC_ERR_OK) {
+      problem = uc_mem_map(uc_, page, kStubPageSize, UC_PROT_READ | UC_PROT_EXEC);
+    }
+    if (problem == UC_ERR_OK) problem = uc_mem_write(uc_, page, fill.data(), kStubPageSize);
+  }
+  return problem;
 }
 
-std::string Machine::AddHooks() {
+uc_err Machine::AddHooks() {
   const uint64_t image_start = image_.image_base;
   const uint64_t image_end = image_start + image_.memory.size() - 1;
-  uc_hook hook;
-  bool ok = uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(ImageInstructionHook),
-                        this, image_start, image_end) == UC_ERR_OK;
+  uc_err problem = UC_ERR_OK;
+  const auto add = [this, &problem](int type, auto* callback, uint64_t begin, uint64_t end) {
+    uc_hook hook;
+    if (problem == UC_ERR_OK) {
+      problem = uc_hook_add(uc_, &hook, type, reinterpret_cast<void*>(callback), this, begin, end);
+    }
+  };
+  add(UC_HOOK_CODE, ImageInstructionHook, image_start, image_end);
   for (uint64_t page : {kPhoneLibraryBase, kCoredllBase}) {
-    ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(LibraryCallHook), this,
-                           page, page + kStubPageSize - 1) == UC_ERR_OK;
+    add(UC_HOOK_CODE, LibraryCallHook, page, page + kStubPageSize - 1);
   }
-  ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE,
-                         reinterpret_cast<void*>(AccessHook), this, 1, 0) == UC_ERR_OK;
-  ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_MEM_INVALID,
-                         reinterpret_cast<void*>(InvalidAccessHook), this, 1, 0) == UC_ERR_OK;
-  ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void*>(ExceptionHook), this, 1,
-                         0) == UC_ERR_OK;
-  ok = ok && uc_hook_add(uc_, &hook, UC_HOOK_INSN_INVALID,
-                         reinterpret_cast<void*>(InvalidInstructionHook), this, 1, 0) == UC_ERR_OK;
-  return ok ? "" : "cannot install hooks";
+  // begin > end: the hook watches all memory.
+  add(UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, AccessHook, 1, 0);
+  add(UC_HOOK_MEM_INVALID, InvalidAccessHook, 1, 0);
+  add(UC_HOOK_INTR, ExceptionHook, 1, 0);
+  add(UC_HOOK_INSN_INVALID, InvalidInstructionHook, 1, 0);
+  return problem;
 }
 
 // WinMain(hInstance, hPrevInstance, lpCmdLine, nShowCmd) as CE 5 calls it:

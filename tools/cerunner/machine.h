@@ -31,10 +31,10 @@ class Machine {
   void OnException(uint32_t number);
 
  private:
-  std::string Setup();
-  std::string MapImage();
-  std::string MapRuntime();
-  std::string AddHooks();
+  uc_err Setup();
+  uc_err MapImage();
+  uc_err MapRuntime();
+  uc_err AddHooks();
   void SetEntryRegisters();
   void Stop(const std::string& why);
   // The run ends with the result of a call that does not return.

@@ -49,7 +49,8 @@ const char kUsage[] =
     "  3  the image was refused by the loader (or could not be read)\n"
     "  4  the run was stopped: fault, undefined instruction, Thumb state,\n"
     "     a call that did not interwork, misaligned access, budget exceeded\n"
-    "  5  internal error of the runner\n";
+    "  5  the runner's own failure: the emulator could not be set up,\n"
+    "     or an internal error\n";
 
 namespace {
 

@@ -10,9 +10,10 @@
 namespace cerunner {
 
 struct RunReport {
-  enum class Outcome { kExited, kRefused, kStopped };
+  // kSetUpFailed is the runner's own failure: the program never started.
+  enum class Outcome { kExited, kRefused, kStopped, kSetUpFailed };
   Outcome outcome = Outcome::kStopped;
-  std::string message;  // why it was refused or stopped
+  std::string message;  // why it was refused, stopped or could not start
   int32_t exit_status = 0;
   int32_t manner_mode = 0;
   uint64_t instructions = 0;
