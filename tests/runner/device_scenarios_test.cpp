@@ -32,8 +32,8 @@ struct Platform {
 };
 
 const Platform kPlatforms[] = {
-    {"Os52Image_Os52Phone_ArmLibraries", KESTRUM_DEVICE_IMAGE, false, 2},
-    {"Os52Image_Os52Phone_ThumbLibraries", KESTRUM_DEVICE_IMAGE, true, 2},
+    {"Os52Image_Os52Phone_ArmLibraries", KESTRUM_DEVICE_IMAGE_OS52, false, 2},
+    {"Os52Image_Os52Phone_ThumbLibraries", KESTRUM_DEVICE_IMAGE_OS52, true, 2},
     {"Os51Image_Os52Phone_ArmLibraries", KESTRUM_DEVICE_IMAGE_OS51, false, 2},
     {"Os51Image_Os51Phone_ArmLibraries", KESTRUM_DEVICE_IMAGE_OS51, false, 1},
     {"Os51Image_Os51Phone_ThumbLibraries", KESTRUM_DEVICE_IMAGE_OS51, true, 1},
@@ -42,9 +42,9 @@ const Platform kPlatforms[] = {
 void PrintTo(const Platform& platform, std::ostream* out) { *out << platform.name; }
 
 const std::vector<uint8_t>& ImageOf(const Platform& platform) {
-  static const std::vector<uint8_t> os52 = ReadImage(KESTRUM_DEVICE_IMAGE);
+  static const std::vector<uint8_t> os52 = ReadImage(KESTRUM_DEVICE_IMAGE_OS52);
   static const std::vector<uint8_t> os51 = ReadImage(KESTRUM_DEVICE_IMAGE_OS51);
-  return std::string_view(platform.image) == KESTRUM_DEVICE_IMAGE ? os52 : os51;
+  return std::string_view(platform.image) == KESTRUM_DEVICE_IMAGE_OS52 ? os52 : os51;
 }
 
 RunReport RunOn(const Platform& platform, PhoneSetup setup) {
@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Phones, DeviceScenario,
 TEST(DeviceImages, TheOs52ImageIsRefusedOnAnOs51Phone) {
   PhoneSetup setup;
   setup.os_version = {5, 1};
-  const RunReport report = RunImage(ReadImage(KESTRUM_DEVICE_IMAGE), setup);
+  const RunReport report = RunImage(ReadImage(KESTRUM_DEVICE_IMAGE_OS52), setup);
   EXPECT_EQ(report.outcome, RunReport::Outcome::kRefused);
   EXPECT_EQ(report.message.rfind("ERROR_OLD_WIN_VERSION: ", 0), 0u) << report.message;
   EXPECT_TRUE(report.trace.empty());

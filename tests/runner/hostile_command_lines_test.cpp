@@ -18,7 +18,7 @@ namespace {
 constexpr size_t kLongestCommandLine = 32767;
 
 std::vector<uint8_t> DeviceImage() {
-  std::ifstream in(KESTRUM_DEVICE_IMAGE, std::ios::binary);
+  std::ifstream in(KESTRUM_DEVICE_IMAGE_OS52, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

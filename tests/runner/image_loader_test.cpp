@@ -15,7 +15,7 @@ namespace cerunner {
 namespace {
 
 std::vector<uint8_t> DeviceImage() {
-  std::ifstream in(KESTRUM_DEVICE_IMAGE, std::ios::binary);
+  std::ifstream in(KESTRUM_DEVICE_IMAGE_OS52, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
