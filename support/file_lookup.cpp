@@ -17,7 +17,9 @@ bool HasExtension(std::u16string_view name) {
   return dot != std::u16string_view::npos && name.find(u'\\', dot) == std::u16string_view::npos;
 }
 
-std::u16string Rooted(std::u16string path) { return path.starts_with(u'\\') ? path : u"\\" + path; }
+std::u16string Rooted(const std::u16string& path) {
+  return path.starts_with(u'\\') ? path : u"\\" + path;
+}
 
 }  // namespace
 
