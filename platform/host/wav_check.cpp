@@ -19,12 +19,9 @@ bool IsIntegerPcm(int format) {
   }
 }
 
-// libsndfile also reads RIFX, the big-endian form, as WAV; Microsoft's WAV
-// is little-endian RIFF only.
-bool IsRiffWav(int format) {
+bool IsWav(int format) {
   const int type = format & SF_FORMAT_TYPEMASK;
-  return (type == SF_FORMAT_WAV || type == SF_FORMAT_WAVEX) &&
-         (format & SF_FORMAT_ENDMASK) != SF_ENDIAN_BIG;
+  return type == SF_FORMAT_WAV || type == SF_FORMAT_WAVEX;
 }
 
 }  // namespace
@@ -34,7 +31,7 @@ bool IsPlayableWav(int descriptor) {
   SNDFILE* file = sf_open_fd(descriptor, SFM_READ, &info, SF_FALSE);
   if (file == nullptr) return false;
   sf_close(file);
-  return IsRiffWav(info.format) && IsIntegerPcm(info.format);
+  return IsWav(info.format) && IsIntegerPcm(info.format);
 }
 
 }  // namespace kestrum

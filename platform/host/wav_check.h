@@ -5,8 +5,8 @@
 namespace kestrum {
 
 // descriptor: a regular file open for reading at its start; it stays open.
-// Playable: libsndfile reads it as a RIFF WAV, plain or extensible, of 8-,
-// 16-, 24- or 32-bit integer PCM.
+// Playable: libsndfile reads it as a WAV (RIFF, or RIFX, the big-endian
+// form), plain or extensible, of 8-, 16-, 24- or 32-bit integer PCM.
 bool IsPlayableWav(int descriptor);
 
 }  // namespace kestrum

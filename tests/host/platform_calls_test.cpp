@@ -85,15 +85,12 @@ TEST_F(PlaySoundCalls, AnswerAtOnceAsThePhoneWould) {
   Write("cut.wav", std::string("RIFF\x24\x00\x00\x00WAVEfmt ", 16));
   Write("alaw.wav", SilentWav(6, 8));
   Write("float.wav", SilentWav(3, 32));
-  Write("rifx.wav", std::string("RIFX\0\0\0\x24WAVEfmt \0\0\0\x10\0\x01\0\x01\0\0\x1f\x40"
-                                "\0\0\x3e\x80\0\x02\0\x10"
-                                "data\0\0\0\0",
-                                44));
+  Write("au.wav", std::string(".snd\0\0\0\x18\0\0\0\0\0\0\0\x03\0\0\x1f\x40\0\0\0\x01", 24));
   Write("silence.wav", SilentWav(1, 16));
   StderrCapture capture;
   const auto start = std::chrono::steady_clock::now();
   for (const char* name : {"fifo.wav", "empty.wav", "text.wav", "cut.wav", "text", "alaw.wav",
-                           "float.wav", "rifx.wav"}) {
+                           "float.wav", "au.wav"}) {
     EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), 0) << name;
   }
   // Playable, but only asynchronously here.
