@@ -7,8 +7,8 @@ packages=("${device[@]}")
 if [ "${1:-}" != device ]; then
   packages+=(
     g++ libclang-rt-14-dev hyperfine
-    libgtest-dev libgmock-dev libbenchmark-dev
-    libasound2-dev alsa-utils
+    libgtest-dev libgmock-dev
+    libasound2-dev alsa-utils libsndfile1-dev pkgconf
     libunicorn-dev cabextract
     clang-format clang-tidy cppcheck valgrind
   )

@@ -13,7 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <optional>
 #include <string>
@@ -27,28 +26,6 @@
 extern char** environ;
 
 namespace {
-
-class FileByteSource : public kestrum::ByteSource {
- public:
-  FileByteSource(int descriptor, uint64_t size) : descriptor_(descriptor), size_(size) {}
-  uint64_t Size() const override { return size_; }
-  bool ReadAt(uint64_t offset, void* out, std::size_t length) const override {
-    auto* cursor = static_cast<char*>(out);
-    while (length > 0) {
-      const ssize_t got = pread(descriptor_, cursor, length, static_cast<off_t>(offset));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      cursor += got;
-      offset += static_cast<uint64_t>(got);
-      length -= static_cast<std::size_t>(got);
-    }
-    return true;
-  }
-
- private:
-  int descriptor_;
-  uint64_t size_;
-};
 
 using kestrum::SoundFile;
 
@@ -71,8 +48,7 @@ SoundFile WhatNameHolds(std::u16string_view name) {
   if (known && S_ISDIR(status.st_mode)) {
     kind = SoundFile::kAbsent;
   } else if (known && S_ISREG(status.st_mode)) {
-    const FileByteSource source(descriptor, static_cast<uint64_t>(status.st_size));
-    if (kestrum::CheckPcmWav(source) == kestrum::WavVerdict::kPlayable) kind = SoundFile::kPlayable;
+    if (kestrum::IsPlayableWav(descriptor)) kind = SoundFile::kPlayable;
   }
   close(descriptor);
   return kind;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -29,7 +30,7 @@ class MannerStateTest : public ::testing::Test {
     root_ = name;
     folder_ = root_ + "/kestrum";
   }
-  void TearDown() override { std::system(("rm -rf '" + root_ + "'").c_str()); }
+  void TearDown() override { std::filesystem::remove_all(root_); }
 
   std::string FilePath() const { return folder_ + "/manner-mode"; }
 

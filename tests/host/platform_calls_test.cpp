@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -31,14 +32,36 @@ TEST(NLedSetDevice, TracesEachSettingAndAnswersByTheRule) {
   EXPECT_NE(capture.Text().find(" NLedSetDevice id=2 led=2 state=on\n"), std::string::npos);
 }
 
+std::string Le(uint32_t value, int size) {
+  std::string bytes;
+  for (int i = 0; i < size; ++i) bytes += static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+
+// A mono 8 kHz WAV without samples, of the given format tag and sample width;
+// extension follows the 16 bytes of the plain format.
+std::string SilentWav(uint32_t tag, uint32_t bits, const std::string& extension = "") {
+  const auto extra = static_cast<uint32_t>(extension.size());
+  const uint32_t align = bits / 8;
+  return std::string("RIFF") + Le(36 + extra, 4) + "WAVEfmt " + Le(16 + extra, 4) + Le(tag, 2) +
+         Le(1, 2) + Le(8000, 4) + Le(8000 * align, 4) + Le(align, 2) + Le(bits, 2) + extension +
+         "data" + Le(0, 4);
+}
+
 class PlaySoundCalls : public ::testing::Test {
  protected:
   void SetUp() override {
     char name[] = "/tmp/kestrum-sound-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
     folder_ = name;
+    // An output that always opens, so that only the file or the flags fail a call.
+    Write("asound.conf", "pcm.!default { type null }\n");
+    setenv("ALSA_CONFIG_PATH", (folder_ + "/asound.conf").c_str(), 1);
   }
-  void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+  void TearDown() override {
+    unsetenv("ALSA_CONFIG_PATH");
+    std::filesystem::remove_all(folder_);
+  }
 
   std::u16string Path(const std::string& name) const {
     const std::string path = folder_ + "/" + name;
@@ -52,7 +75,7 @@ class PlaySoundCalls : public ::testing::Test {
 };
 
 // None of these may start a player or wait on the file; a FIFO without a
-// writer would hang a plain open. What opens but is no WAV fails; a name
+// writer would hang a plain open. What opens but is no PCM WAV fails; a name
 // that opens nothing, or only a folder, sounds the default sound.
 TEST_F(PlaySoundCalls, AnswerAtOnceAsThePhoneWould) {
   ASSERT_EQ(mkfifo((folder_ + "/fifo.wav").c_str(), 0600), 0);
@@ -60,20 +83,18 @@ TEST_F(PlaySoundCalls, AnswerAtOnceAsThePhoneWould) {
   Write("empty.wav", "");
   Write("text.wav", "RIFF but not really a wave file");
   Write("cut.wav", std::string("RIFF\x24\x00\x00\x00WAVEfmt ", 16));
-  // A PCM WAV without samples: playable, but only asynchronously here.
-  Write("silence.wav", std::string("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0"
-                                   "\x80\x3e\0\0\x02\0\x10\0data\0\0\0\0",
-                                   44));
+  Write("alaw.wav", SilentWav(6, 8));
+  Write("float.wav", SilentWav(3, 32));
+  Write("au.wav", std::string(".snd\0\0\0\x18\0\0\0\0\0\0\0\x03\0\0\x1f\x40\0\0\0\x01", 24));
+  Write("silence.wav", SilentWav(1, 16));
   StderrCapture capture;
   const auto start = std::chrono::steady_clock::now();
-  for (const char* name : {"fifo.wav", "empty.wav", "text.wav", "cut.wav", "text"}) {
+  for (const char* name : {"fifo.wav", "empty.wav", "text.wav", "cut.wav", "text", "alaw.wav",
+                           "float.wav", "au.wav"}) {
     EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), 0) << name;
   }
-  // An output that always opens, so that only the missing SND_ASYNC fails it.
-  Write("asound.conf", "pcm.!default { type null }\n");
-  setenv("ALSA_CONFIG_PATH", (folder_ + "/asound.conf").c_str(), 1);
+  // Playable, but only asynchronously here.
   EXPECT_EQ(PlaySoundW(Path("silence.wav").c_str(), nullptr, SND_FILENAME), 0);
-  unsetenv("ALSA_CONFIG_PATH");
   EXPECT_EQ(PlaySoundW(u"/dev/zero", nullptr, kFileAsync), 0);
   for (const char* name : {"missing.wav", "folder.wav"}) {
     EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), 1) << name;
@@ -86,6 +107,20 @@ TEST_F(PlaySoundCalls, AnswerAtOnceAsThePhoneWould) {
   EXPECT_NE(text.find(" PlaySoundW path=\"\" flags=0x00020001 plays=default -> 1\n"),
             std::string::npos);
   EXPECT_NE(text.find(" PlaySoundW path=null flags=0x00020001 -> 1\n"), std::string::npos);
+}
+
+// Each integer PCM width plays, plain or extensible; the player starts and
+// plays silence into the null output.
+TEST_F(PlaySoundCalls, PlayEachIntegerPcmWidth) {
+  StderrCapture capture;
+  for (const uint32_t bits : {8U, 16U, 24U, 32U}) {
+    const std::string name = std::to_string(bits) + "-bit.wav";
+    Write(name, SilentWav(1, bits));
+    EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), 1) << name;
+  }
+  const std::string pcm_guid("\x01\0\0\0\0\0\x10\0\x80\0\0\xaa\0\x38\x9b\x71", 16);
+  Write("extensible.wav", SilentWav(0xFFFE, 16, Le(22, 2) + Le(16, 2) + Le(4, 4) + pcm_guid));
+  EXPECT_EQ(PlaySoundW(Path("extensible.wav").c_str(), nullptr, kFileAsync), 1);
 }
 
 void IgnoreAlarm(int) {}
