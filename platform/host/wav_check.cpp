@@ -2,6 +2,10 @@
 
 #include <sndfile.h>
 
+#include <array>
+#include <charconv>
+#include <string_view>
+
 namespace kestrum {
 namespace {
 
@@ -24,14 +28,31 @@ bool IsWav(int format) {
   return type == SF_FORMAT_WAV || type == SF_FORMAT_WAVEX;
 }
 
+// libsndfile reads samples of a width between these (12 bits, say) as the
+// next one up, which aplay refuses to play; only libsndfile's header log
+// keeps the width the file declares. A log without it is refused.
+bool DeclaresAWidthAplayTakes(SNDFILE* file) {
+  std::array<char, 4096> log{};
+  sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+  const std::string_view text(log.data());
+  constexpr std::string_view kWidth = "Bit Width     : ";
+  const std::size_t at = text.find(kWidth);
+  if (at == std::string_view::npos) return false;
+  int bits = 0;
+  std::from_chars(text.data() + at + kWidth.size(), text.data() + text.size(), bits);
+  return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
 }  // namespace
 
 bool IsPlayableWav(int descriptor) {
   SF_INFO info{};
   SNDFILE* file = sf_open_fd(descriptor, SFM_READ, &info, SF_FALSE);
   if (file == nullptr) return false;
+  const bool playable =
+      IsWav(info.format) && IsIntegerPcm(info.format) && DeclaresAWidthAplayTakes(file);
   sf_close(file);
-  return IsWav(info.format) && IsIntegerPcm(info.format);
+  return playable;
 }
 
 }  // namespace kestrum

@@ -6,7 +6,8 @@ namespace kestrum {
 
 // descriptor: a regular file open for reading at its start; it stays open.
 // Playable: libsndfile reads it as a WAV (RIFF, or RIFX, the big-endian
-// form), plain or extensible, of 8-, 16-, 24- or 32-bit integer PCM.
+// form), plain or extensible, of 8-, 16-, 24- or 32-bit integer PCM, the
+// widths aplay plays.
 bool IsPlayableWav(int descriptor);
 
 }  // namespace kestrum

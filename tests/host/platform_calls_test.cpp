@@ -42,7 +42,7 @@ std::string Le(uint32_t value, int size) {
 // extension follows the 16 bytes of the plain format.
 std::string SilentWav(uint32_t tag, uint32_t bits, const std::string& extension = "") {
   const auto extra = static_cast<uint32_t>(extension.size());
-  const uint32_t align = bits / 8;
+  const uint32_t align = (bits + 7) / 8;
   return std::string("RIFF") + Le(36 + extra, 4) + "WAVEfmt " + Le(16 + extra, 4) + Le(tag, 2) +
          Le(1, 2) + Le(8000, 4) + Le(8000 * align, 4) + Le(align, 2) + Le(bits, 2) + extension +
          "data" + Le(0, 4);
@@ -85,12 +85,13 @@ TEST_F(PlaySoundCalls, AnswerAtOnceAsThePhoneWould) {
   Write("cut.wav", std::string("RIFF\x24\x00\x00\x00WAVEfmt ", 16));
   Write("alaw.wav", SilentWav(6, 8));
   Write("float.wav", SilentWav(3, 32));
+  Write("12-bit.wav", SilentWav(1, 12));  // read as 16-bit, which aplay refuses
   Write("au.wav", std::string(".snd\0\0\0\x18\0\0\0\0\0\0\0\x03\0\0\x1f\x40\0\0\0\x01", 24));
   Write("silence.wav", SilentWav(1, 16));
   StderrCapture capture;
   const auto start = std::chrono::steady_clock::now();
   for (const char* name : {"fifo.wav", "empty.wav", "text.wav", "cut.wav", "text", "alaw.wav",
-                           "float.wav", "au.wav"}) {
+                           "float.wav", "au.wav", "12-bit.wav"}) {
     EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), 0) << name;
   }
   // Playable, but only asynchronously here.
