@@ -99,7 +99,7 @@ def read_header(setup):
     # Of the words with a fixed value only the signature and the processor
     # are known to matter: the installer checks the processor type (CEDevice,
     # learn.microsoft.com/en-us/previous-versions/windows/embedded/aa924393).
-    # The words of unknown purpose are not read.
+    # The words of unknown purpose are not judged.
     if h["architecture"] != ARM:
         setup.fault(f"architecture {h['architecture']} is not ARM ({ARM})")
     low, high = (h["os_min_major"], h["os_min_minor"]), (h["os_max_major"], h["os_max_minor"])
