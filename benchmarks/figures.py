@@ -58,6 +58,34 @@ def interpreter():
         sys.executable)
 
 
+METHOD = """\
+Speed and size of one build, measured, not asserted by tests; written by
+`benchmarks/figures.py` (see the README's Figures), with the machine, command
+and commit below.
+
+hyperfine times whole runs of `platform/host/kestrum leave.wav` (process
+start, library load, the waits, exit), entering and leaving manner mode in a
+private state folder; leaving plays a small WAV into an ALSA file sink. Before
+each run, hyperfine's `--prepare` writes the state the run starts from ("0"
+entering, "1" leaving), outside the timing. Against each direction it times a
+bare C program, built by the script, that does nothing but the same waits the
+same way (absolute monotonic deadlines; the waits are read from the program's
+own trace). Its table is printed as it exported it (the Markdown and the JSON
+are kept in the build folder's `figures/`). The load average below tells how
+busy the machine's cores were: read differences of a millisecond or two as
+within the noise.
+
+The script adds what hyperfine cannot see, from further traced runs of each
+direction: trace lines are stamped when they arrive on the pipe (each is one
+write), which gives the time to the first confirmation and the stretches
+between the program's steps; "over asked" is the traced end of each `Sleep`
+less its start and the time asked, in the trace's whole milliseconds. The
+runner rows are what the device images executed on the emulated phone, for
+each scenario of `tests/scenarios/scenarios.toml`, on a phone of the image's
+own OS with ARM and with Thumb libraries; virtual ms is the runner's clock,
+wall ms the runner's own run time."""
+
+
 def where_and_how(argv):
     with open("/proc/cpuinfo") as cpuinfo:
         cpu = next(line.split(":", 1)[1].strip() for line in cpuinfo if line.startswith("model name"))
@@ -66,7 +94,7 @@ def where_and_how(argv):
     commit = output("git", "-C", REPOSITORY, "rev-parse", "--short", "HEAD")
     if output("git", "-C", REPOSITORY, "status", "--porcelain", "--untracked-files=no"):
         commit += " with uncommitted changes"
-    print("## Where and how\n")
+    print(f"# Figures\n\n{METHOD}\n\n## Where and how\n")
     print(f"- machine: {cpu}, {os.cpu_count()} cores, Linux {platform.release()}, "
           f"load average {load} at the start")
     print(f"- {output('hyperfine', '--version')}")
