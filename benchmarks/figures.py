@@ -1,20 +1,11 @@
 #!/usr/bin/python3
-"""Speed and size figures of one build, side by side, as Markdown tables.
+"""Speed and size figures of one build, side by side, as Markdown tables:
+the whole of docs/FIGURES.md, how it measures first (METHOD).
 
 Usage: benchmarks/figures.py [BUILD_DIR] [RUNS]
 (defaults: build/host and 10). Needs the host program, the device images and
 the runner of that build, hyperfine, and a C compiler (/usr/bin/cc) for the
 bare process; run with /usr/bin/python3 (it reads the images with pefile).
-
-- where and how: the machine, the command and the commit;
-- host: hyperfine's table of the toggle runs, each direction against a bare
-  process that only does the same waits (also kept as BUILD_DIR/figures/
-  hyperfine.md and .json); then, from the program's own trace, the time from
-  process start to the first confirmation, where the time beyond the waits
-  goes and how much longer than asked each wait took;
-- device images: file size and sections of each image the build made;
-- runner: instructions, stack high-water and virtual time of each scenario of
-  the table on each image.
 """
 import glob
 import os
