@@ -27,16 +27,13 @@ PROMISED = {"installs": {"KESTRUM.001": PROGRAM},
             "shortcuts": {r"\Windows\Start Menu\Programs\Kestrum.lnk": PROGRAM},
             "remove_programs_name": "iddorvil Kestrum"}
 LOWEST_OS = {"Kestrum-WM6-OS5.2.cab": "5.2", "Kestrum-WM5-OS5.1.cab": "5.1"}
-# The folders a Windows Mobile phone gives the macros ("Windows CE Strings
-# (PPC Only)", learn.microsoft.com/en-us/previous-versions/aa459003), which a
-# Japanese phone names in Japanese. A macro stands only as a path's whole
-# first member (cabextract's wince_cab_format.html), in capitals ("Windows
-# Embedded CE Strings", learn.microsoft.com/en-us/previous-versions/ee504636).
-CE_FOLDERS = {"%CE1%": r"\Program Files", "%CE2%": r"\Windows", "%CE4%": r"\Windows\StartUp",
-              "%CE5%": r"\My Documents", "%CE8%": r"\Program Files\Games",
-              "%CE11%": r"\Windows\Start Menu\Programs",
-              "%CE14%": r"\Windows\Start Menu\Programs\Games", "%CE15%": r"\Windows\Fonts",
-              "%CE17%": r"\Windows\Start Menu"}
+# The folders a Windows Mobile phone gives the macros the promises name
+# ("Windows CE Strings (PPC Only)", learn.microsoft.com/en-us/previous-versions/
+# aa459003), which a Japanese phone names in Japanese; any other stays as it
+# is, so it cannot match. A macro stands only as a path's whole first member
+# (cabextract's wince_cab_format.html), in capitals ("Windows Embedded CE
+# Strings", learn.microsoft.com/en-us/previous-versions/ee504636).
+CE_FOLDERS = {"%CE1%": r"\Program Files", "%CE11%": r"\Windows\Start Menu\Programs"}
 
 
 def require(condition, message):
