@@ -50,9 +50,9 @@ class Scenarios(Sandbox):
         if not scenario["default_sound"]:
             self.skipTest("the host always has its default sound, the terminal bell")
         words = split(scenario["command_line"])
-        sound = words[0].decode(errors="replace") if words else None
-        held = scenario["playable"]
-        if held is not None and sound != held and sound.casefold() == held.casefold():
+        sound = words[0].decode(errors="replace") if words else ""
+        held = scenario["playable"] or ""
+        if sound != held and sound.casefold() == held.casefold():
             self.skipTest("the host's file names compare exactly, as Linux file systems do")
         self.set_state(f"{scenario['mode']}\n".encode())
         samples = None
