@@ -3,8 +3,7 @@
 
 Usage: check_cabinet.py CHECK CAB IMAGE PROVIDER CABEXTRACT GCAB
 PROVIDER is the handle the build made the cabinet with.
-CHECK: listing, image, setup_xml, setup_file, os_version, promises or
-reproducible."""
+CHECK: listing, image, setup_xml, setup_file, promises or reproducible."""
 
 import os
 import struct
@@ -12,8 +11,6 @@ import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
-
-import pefile
 
 PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging")
 sys.path.insert(0, PACKAGING)
@@ -26,6 +23,8 @@ PROGRAM = r"\Program Files\Kestrum\Kestrum.exe"
 PROMISED = {"installs": {"KESTRUM.001": PROGRAM},
             "shortcuts": {r"\Windows\Start Menu\Programs\Kestrum.lnk": PROGRAM},
             "remove_programs_name": "iddorvil Kestrum"}
+# The installer refuses a phone older than this, as the loader would refuse
+# the image.
 LOWEST_OS = {"Kestrum-WM6-OS5.2.cab": "5.2", "Kestrum-WM5-OS5.1.cab": "5.1"}
 # The folders a Windows Mobile phone gives the macros the promises name
 # ("Windows CE Strings (PPC Only)", learn.microsoft.com/en-us/previous-versions/
@@ -90,16 +89,6 @@ def check_setup_file(cab, unpacked):
     checked = run(sys.executable, "-B", os.path.join(PACKAGING, "read_setup_file.py"),
                   cab["dir"] + "/KESTRUM.000", "--members", *MEMBERS)
     require(checked.returncode == 0, checked.stderr)
-
-
-def check_os_version(cab, unpacked):
-    # The installer refuses a phone older than these, the loader one older than the image's.
-    header = pefile.PE(data=read(cab["image"]), fast_load=True).OPTIONAL_HEADER
-    image = f"{header.MajorSubsystemVersion}.{header.MinorSubsystemVersion}"
-    setup = read_setup_file(unpacked("KESTRUM.000")).header
-    versions = {"KESTRUM.000": f"{setup['os_min_major']}.{setup['os_min_minor']}",
-                "_setup.xml": install_parms(ET.fromstring(unpacked("_setup.xml")))["OSVersionMin"]}
-    require(set(versions.values()) == {image}, f"lowest OS versions {versions}, image's {image}")
 
 
 def expanded(path, install_dir=None):
