@@ -83,7 +83,9 @@ def where_and_how(argv):
     with open("/proc/loadavg") as loadavg:
         load = " ".join(loadavg.read().split()[:3])
     commit = output("git", "-C", REPOSITORY, "rev-parse", "--short", "HEAD")
-    if output("git", "-C", REPOSITORY, "status", "--porcelain", "--untracked-files=no"):
+    # The figures' own file is what the README's command is writing now.
+    if output("git", "-C", REPOSITORY, "status", "--porcelain", "--untracked-files=no", "--",
+              ".", ":!docs/FIGURES.md"):
         commit += " with uncommitted changes"
     print(f"# Figures\n\n{METHOD}\n\n## Where and how\n")
     print(f"- machine: {cpu}, {os.cpu_count()} cores, Linux {platform.release()}, "
