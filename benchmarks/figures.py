@@ -50,31 +50,21 @@ def interpreter():
 
 
 METHOD = """\
-Speed and size of one build, measured, not asserted by tests; written by
-`benchmarks/figures.py` (see the README's Figures), with the machine, command
-and commit below.
+Speed and size of one build, measured, not asserted by tests; written whole by
+`benchmarks/figures.py`, with the machine, command and commit below.
 
 hyperfine times whole runs of `platform/host/kestrum leave.wav` (process
 start, library load, the waits, exit), entering and leaving manner mode in a
-private state folder; leaving plays a small WAV into an ALSA file sink. Before
-each run, hyperfine's `--prepare` writes the state the run starts from ("0"
-entering, "1" leaving), outside the timing. Against each direction it times a
-bare C program, built by the script, that does nothing but the same waits the
-same way (absolute monotonic deadlines; the waits are read from the program's
-own trace). Its table is printed as it exported it (the Markdown and the JSON
-are kept in the build folder's `figures/`). The load average below tells how
-busy the machine's cores were: read differences of a millisecond or two as
-within the noise.
-
-The script adds what hyperfine cannot see, from further traced runs of each
-direction: trace lines are stamped when they arrive on the pipe (each is one
-write), which gives the time to the first confirmation and the stretches
-between the program's steps; "over asked" is the traced end of each `Sleep`
-less its start and the time asked, in the trace's whole milliseconds. The
-runner rows are what the device images executed on the emulated phone, for
-each scenario of `tests/scenarios/scenarios.toml`, on a phone of the image's
-own OS with ARM and with Thumb libraries; virtual ms is the runner's clock,
-wall ms the runner's own run time."""
+private state folder, leaving playing a small WAV into an ALSA file sink; its
+`--prepare` writes the state each run starts from, outside the timing. Against
+each direction it times a bare C program that does nothing but the same waits
+(read from the program's own trace) the same way. The load average tells how
+busy the cores were: read a millisecond or two as noise. The traced runs below
+stamp each trace line as it arrives on the pipe. The runner rows are what the
+device images executed on the emulated phone for each scenario of
+`tests/scenarios/scenarios.toml`, on a phone of the image's own OS with ARM and
+with Thumb libraries; virtual ms is the runner's clock, wall ms its own run
+time."""
 
 
 def where_and_how(argv):
