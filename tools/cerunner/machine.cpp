@@ -1,6 +1,7 @@
 #include "tools/cerunner/machine.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "tools/cerunner/memory_layout.h"
 
@@ -104,16 +105,39 @@ uc_err Machine::Setup() {
   return problem;
 }
 
-uc_err Machine::MapImage() {
-  uc_err problem = UC_ERR_OK;
-  for (const ImageRegion& region : image_.regions) {
-    const uint32_t address = image_.image_base + region.rva;
-    if (problem == UC_ERR_OK) problem = uc_mem_map(uc_, address, region.size, region.protection);
-    if (problem == UC_ERR_OK) {
-      problem = uc_mem_write(uc_, address, image_.memory.data() + region.rva, region.size);
+namespace {
+
+// One region to map, and what to write at its start.
+struct MappedRegion {
+  uint64_t address;
+  size_t size;
+  uint32_t protection;
+  const void* bytes;
+  size_t length;
+};
+
+// The first error stops the set-up.
+uc_err MapRegions(uc_engine* uc, std::initializer_list<MappedRegion> regions) {
+  for (const MappedRegion& region : regions) {
+    uc_err problem = uc_mem_map(uc, region.address, region.size, region.protection);
+    if (problem == UC_ERR_OK && region.length != 0) {
+      problem = uc_mem_write(uc, region.address, region.bytes, region.length);
     }
+    if (problem != UC_ERR_OK) return problem;
   }
-  return problem;
+  return UC_ERR_OK;
+}
+
+}  // namespace
+
+uc_err Machine::MapImage() {
+  for (const ImageRegion& region : image_.regions) {
+    const uc_err problem =
+        MapRegions(uc_, {{image_.image_base + region.rva, region.size, region.protection,
+                          image_.memory.data() + region.rva, region.size}});
+    if (problem != UC_ERR_OK) return problem;
+  }
+  return UC_ERR_OK;
 }
 
 uc_err Machine::MapRuntime() {
@@ -124,43 +148,42 @@ uc_err Machine::MapRuntime() {
   stack_base_ = kStackTop - image_.stack_reserve;
   const std::vector<uint32_t> fill(kStubPageSize / 4,
                                    setup_.thumb_libraries ? kUndefinedThumbPair : kUndefinedArm);
-  uc_err problem = uc_mem_map(uc_, kHeapBase, kHeapSize, UC_PROT_READ | UC_PROT_WRITE);
-  if (problem == UC_ERR_OK) {
-    problem = uc_mem_map(uc_, kArgumentsBase, line_pages, UC_PROT_READ | UC_PROT_WRITE);
-  }
-  if (problem == UC_ERR_OK) problem = uc_mem_write(uc_, kArgumentsBase, line.data(), line_bytes);
-  if (problem == UC_ERR_OK) {
-    problem = uc_mem_map(uc_, stack_base_, image_.stack_reserve, UC_PROT_READ | UC_PROT_WRITE);
-  }
-  for (uint32_t page : {kPhoneLibraryBase, kCoredllBase}) {
-    if (problem == UC_ERR_OK) {
-      problem = uc_mem_map(uc_, page, kStubPageSize, UC_PROT_READ | UC_PROT_EXEC);
-    }
-    if (problem == UC_ERR_OK) problem = uc_mem_write(uc_, page, fill.data(), kStubPageSize);
-  }
-  return problem;
+  constexpr uint32_t kData = UC_PROT_READ | UC_PROT_WRITE;
+  constexpr uint32_t kStubs = UC_PROT_READ | UC_PROT_EXEC;
+  return MapRegions(uc_, {{kHeapBase, kHeapSize, kData, nullptr, 0},
+                          {kArgumentsBase, line_pages, kData, line.data(), line_bytes},
+                          {stack_base_, image_.stack_reserve, kData, nullptr, 0},
+                          {kPhoneLibraryBase, kStubPageSize, kStubs, fill.data(), kStubPageSize},
+                          {kCoredllBase, kStubPageSize, kStubs, fill.data(), kStubPageSize}});
 }
 
 uc_err Machine::AddHooks() {
-  const uint64_t image_start = image_.image_base;
-  const uint64_t image_end = image_start + image_.memory.size() - 1;
-  uc_err problem = UC_ERR_OK;
-  const auto add = [this, &problem](int type, auto* callback, uint64_t begin, uint64_t end) {
-    uc_hook hook;
-    if (problem == UC_ERR_OK) {
-      problem = uc_hook_add(uc_, &hook, type, reinterpret_cast<void*>(callback), this, begin, end);
-    }
+  struct Hook {
+    int type;
+    void* callback;
+    uint64_t begin;
+    uint64_t end;  // below begin: the hook watches all memory
   };
-  add(UC_HOOK_CODE, ImageInstructionHook, image_start, image_end);
-  for (uint64_t page : {kPhoneLibraryBase, kCoredllBase}) {
-    add(UC_HOOK_CODE, LibraryCallHook, page, page + kStubPageSize - 1);
+  const uint64_t image_start = image_.image_base;
+  const Hook hooks[] = {
+      {UC_HOOK_CODE, reinterpret_cast<void*>(ImageInstructionHook), image_start,
+       image_start + image_.memory.size() - 1},
+      {UC_HOOK_CODE, reinterpret_cast<void*>(LibraryCallHook), kPhoneLibraryBase,
+       kPhoneLibraryBase + kStubPageSize - 1},
+      {UC_HOOK_CODE, reinterpret_cast<void*>(LibraryCallHook), kCoredllBase,
+       kCoredllBase + kStubPageSize - 1},
+      {UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(AccessHook), 1, 0},
+      {UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(InvalidAccessHook), 1, 0},
+      {UC_HOOK_INTR, reinterpret_cast<void*>(ExceptionHook), 1, 0},
+      {UC_HOOK_INSN_INVALID, reinterpret_cast<void*>(InvalidInstructionHook), 1, 0},
+  };
+  for (const Hook& hook : hooks) {
+    uc_hook handle;
+    const uc_err problem =
+        uc_hook_add(uc_, &handle, hook.type, hook.callback, this, hook.begin, hook.end);
+    if (problem != UC_ERR_OK) return problem;
   }
-  // begin > end: the hook watches all memory.
-  add(UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, AccessHook, 1, 0);
-  add(UC_HOOK_MEM_INVALID, InvalidAccessHook, 1, 0);
-  add(UC_HOOK_INTR, ExceptionHook, 1, 0);
-  add(UC_HOOK_INSN_INVALID, InvalidInstructionHook, 1, 0);
-  return problem;
+  return UC_ERR_OK;
 }
 
 // WinMain(hInstance, hPrevInstance, lpCmdLine, nShowCmd) as CE 5 calls it:
