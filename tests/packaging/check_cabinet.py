@@ -116,8 +116,8 @@ def translated(element, attribute, install_dir):
 
 
 def setup_xml_promises(root):
-    parms = {p.get("name"): p for p in root.iterfind("characteristic[@type='Install']/parm")}
-    install_dir = translated(parms.get("InstallDir", ET.Element("parm")), "value", None)
+    parm = root.find("characteristic[@type='Install']/parm[@name='InstallDir']")
+    install_dir = translated(parm if parm is not None else ET.Element("parm"), "value", None)
     installs, shortcuts = {}, {}
     for folder in root.iterfind("characteristic[@type='FileOperation']/characteristic"):
         for entry in folder.iterfind("characteristic"):
@@ -126,9 +126,9 @@ def setup_xml_promises(root):
                 installs[source.get("value")] = path
             for source in entry.iterfind("characteristic[@type='Shortcut']/parm[@name='Source']"):
                 shortcuts[path] = translated(source, "value", install_dir)
-    value = {name: parm.get("value") for name, parm in parms.items()}.get
+    parms = install_parms(root)
     return {"installs": installs, "shortcuts": shortcuts,
-            "remove_programs_name": value("AppName"), "lowest_os": value("OSVersionMin")}
+            "remove_programs_name": parms.get("AppName"), "lowest_os": parms.get("OSVersionMin")}
 
 
 def check_promises(cab, unpacked):
