@@ -31,9 +31,9 @@ using kestrum::SoundFile;
 
 // What the phone would find under one of the names its lookup tries (those
 // under \Windows name files in the current folder here, and names compare
-// exactly, as in module_loading.cpp): it opens the file,
-// and a name that opens nothing, or only a folder (which CreateFile does not
-// open), holds no sound; so does a name that maps to no host path.
+// exactly, as in module_loading.cpp): it opens the file, and a name that
+// opens nothing, or only a folder (which CreateFile does not open), holds no
+// sound; so does a name that maps to no host path.
 // O_NONBLOCK keeps a FIFO without a writer from blocking the open; only a
 // regular file is read.
 SoundFile WhatNameHolds(std::u16string_view name) {
