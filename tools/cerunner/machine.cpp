@@ -1,7 +1,6 @@
 #include "tools/cerunner/machine.h"
 
 #include <algorithm>
-#include <initializer_list>
 
 #include "tools/cerunner/memory_layout.h"
 
@@ -105,36 +104,17 @@ uc_err Machine::Setup() {
   return problem;
 }
 
-namespace {
-
-// One region to map, and what to write at its start.
-struct MappedRegion {
-  uint64_t address;
-  size_t size;
-  uint32_t protection;
-  const void* bytes;
-  size_t length;
-};
-
-// The first error stops the set-up.
-uc_err MapRegions(uc_engine* uc, std::initializer_list<MappedRegion> regions) {
-  for (const MappedRegion& region : regions) {
-    uc_err problem = uc_mem_map(uc, region.address, region.size, region.protection);
-    if (problem == UC_ERR_OK && region.length != 0) {
-      problem = uc_mem_write(uc, region.address, region.bytes, region.length);
-    }
-    if (problem != UC_ERR_OK) return problem;
-  }
-  return UC_ERR_OK;
+// The bytes, if any, are written at the region's start.
+uc_err Machine::Map(uint64_t address, size_t size, uint32_t protection, const void* bytes,
+                    size_t length) {
+  const uc_err problem = uc_mem_map(uc_, address, size, protection);
+  return problem != UC_ERR_OK || length == 0 ? problem : uc_mem_write(uc_, address, bytes, length);
 }
-
-}  // namespace
 
 uc_err Machine::MapImage() {
   for (const ImageRegion& region : image_.regions) {
-    const uc_err problem =
-        MapRegions(uc_, {{image_.image_base + region.rva, region.size, region.protection,
-                          image_.memory.data() + region.rva, region.size}});
+    const uc_err problem = Map(image_.image_base + region.rva, region.size, region.protection,
+                               image_.memory.data() + region.rva, region.size);
     if (problem != UC_ERR_OK) return problem;
   }
   return UC_ERR_OK;
@@ -149,41 +129,37 @@ uc_err Machine::MapRuntime() {
   const std::vector<uint32_t> fill(kStubPageSize / 4,
                                    setup_.thumb_libraries ? kUndefinedThumbPair : kUndefinedArm);
   constexpr uint32_t kData = UC_PROT_READ | UC_PROT_WRITE;
-  constexpr uint32_t kStubs = UC_PROT_READ | UC_PROT_EXEC;
-  return MapRegions(uc_, {{kHeapBase, kHeapSize, kData, nullptr, 0},
-                          {kArgumentsBase, line_pages, kData, line.data(), line_bytes},
-                          {stack_base_, image_.stack_reserve, kData, nullptr, 0},
-                          {kPhoneLibraryBase, kStubPageSize, kStubs, fill.data(), kStubPageSize},
-                          {kCoredllBase, kStubPageSize, kStubs, fill.data(), kStubPageSize}});
+  uc_err problem = Map(kHeapBase, kHeapSize, kData, nullptr, 0);
+  if (problem == UC_ERR_OK)
+    problem = Map(kArgumentsBase, line_pages, kData, line.data(), line_bytes);
+  if (problem == UC_ERR_OK) problem = Map(stack_base_, image_.stack_reserve, kData, nullptr, 0);
+  for (uint32_t page : {kPhoneLibraryBase, kCoredllBase}) {
+    if (problem != UC_ERR_OK) break;
+    problem = Map(page, kStubPageSize, UC_PROT_READ | UC_PROT_EXEC, fill.data(), kStubPageSize);
+  }
+  return problem;
 }
 
 uc_err Machine::AddHooks() {
-  struct Hook {
-    int type;
-    void* callback;
-    uint64_t begin;
-    uint64_t end;  // below begin: the hook watches all memory
-  };
   const uint64_t image_start = image_.image_base;
-  const Hook hooks[] = {
-      {UC_HOOK_CODE, reinterpret_cast<void*>(ImageInstructionHook), image_start,
-       image_start + image_.memory.size() - 1},
-      {UC_HOOK_CODE, reinterpret_cast<void*>(LibraryCallHook), kPhoneLibraryBase,
-       kPhoneLibraryBase + kStubPageSize - 1},
-      {UC_HOOK_CODE, reinterpret_cast<void*>(LibraryCallHook), kCoredllBase,
-       kCoredllBase + kStubPageSize - 1},
-      {UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(AccessHook), 1, 0},
-      {UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(InvalidAccessHook), 1, 0},
-      {UC_HOOK_INTR, reinterpret_cast<void*>(ExceptionHook), 1, 0},
-      {UC_HOOK_INSN_INVALID, reinterpret_cast<void*>(InvalidInstructionHook), 1, 0},
+  const uint64_t image_end = image_start + image_.memory.size() - 1;
+  uc_err problem = UC_ERR_OK;
+  const auto add = [this, &problem](int type, auto* callback, uint64_t begin, uint64_t end) {
+    uc_hook hook;
+    if (problem == UC_ERR_OK) {
+      problem = uc_hook_add(uc_, &hook, type, reinterpret_cast<void*>(callback), this, begin, end);
+    }
   };
-  for (const Hook& hook : hooks) {
-    uc_hook handle;
-    const uc_err problem =
-        uc_hook_add(uc_, &handle, hook.type, hook.callback, this, hook.begin, hook.end);
-    if (problem != UC_ERR_OK) return problem;
+  add(UC_HOOK_CODE, ImageInstructionHook, image_start, image_end);
+  for (uint64_t page : {kPhoneLibraryBase, kCoredllBase}) {
+    add(UC_HOOK_CODE, LibraryCallHook, page, page + kStubPageSize - 1);
   }
-  return UC_ERR_OK;
+  // begin > end: the hook watches all memory.
+  add(UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, AccessHook, 1, 0);
+  add(UC_HOOK_MEM_INVALID, InvalidAccessHook, 1, 0);
+  add(UC_HOOK_INTR, ExceptionHook, 1, 0);
+  add(UC_HOOK_INSN_INVALID, InvalidInstructionHook, 1, 0);
+  return problem;
 }
 
 // WinMain(hInstance, hPrevInstance, lpCmdLine, nShowCmd) as CE 5 calls it:

@@ -32,6 +32,7 @@ class Machine {
 
  private:
   uc_err Setup();
+  uc_err Map(uint64_t address, size_t size, uint32_t protection, const void* bytes, size_t length);
   uc_err MapImage();
   uc_err MapRuntime();
   uc_err AddHooks();
