@@ -2,7 +2,7 @@
 """Packs the download for phone owners: the cabinets and images as built,
 the Japanese guide and the licence as text Notepad shows, and checksums.
 
-Usage: make_release_archive.py --output Kestrum-X.zip --guide README.md
+Usage: make_release_archive.py --output Kestrum-X.zip --guide readme.txt
                                --license LICENSE NAME=FILE...
 
 Two runs over the same inputs give the same bytes. The output appears only
@@ -29,32 +29,8 @@ MEMBER_DATE = (1980, 1, 1, 0, 0, 0)
 DEFLATE_LEVEL = 9
 FILE_ATTRIBUTE_ARCHIVE = 0x20
 
-HEADING = re.compile(r"^(#+)\s+")
-HEADING_MARKS = {1: "", 2: "■ "}  # deeper headings: "□ "
-MARKUP = [
-    (re.compile(r"!\[[^\]]*\]\([^)]*\)"), ""),  # an image has nothing to show here
-    (re.compile(r"\[([^\]]+)\]\([^)]*\)"), r"\1"),
-    (re.compile(r"\*\*(.+?)\*\*"), r"\1"),
-    (re.compile(r"`([^`]+)`"), r"\1"),
-]
-
-
 class ArchiveError(Exception):
     pass
-
-
-def plain_text(markdown):
-    lines = []
-    for line in markdown.split("\n"):
-        if not line.startswith(("    ", "\t")):  # code is shown as written
-            heading = HEADING.match(line)
-            if heading:
-                mark = HEADING_MARKS.get(len(heading.group(1)), "□ ")
-                line = mark + line[heading.end():]
-            for pattern, replacement in MARKUP:
-                line = pattern.sub(replacement, line)
-        lines.append(line)
-    return "\n".join(lines)
 
 
 def notepad_bytes(text, origin):
@@ -107,7 +83,7 @@ def collect(args):
         if name in members or name in (GUIDE_MEMBER, LICENSE_MEMBER, CHECKSUMS_MEMBER):
             raise ArchiveError(f"member {name} is given twice")
         members[name] = read(path)
-    members[GUIDE_MEMBER] = notepad_bytes(plain_text(read_text(args.guide)), args.guide)
+    members[GUIDE_MEMBER] = notepad_bytes(read_text(args.guide), args.guide)
     members[LICENSE_MEMBER] = notepad_bytes(read_text(args.license), args.license)
     members[CHECKSUMS_MEMBER] = checksums(members)
     return members
@@ -135,7 +111,7 @@ def write_archive(output, members):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--output", required=True)
-    parser.add_argument("--guide", required=True, help="the guide in Markdown, UTF-8")
+    parser.add_argument("--guide", required=True, help="the guide, plain text in UTF-8")
     parser.add_argument("--license", required=True)
     parser.add_argument("members", nargs="+", metavar="NAME=FILE")
     args = parser.parse_args()
