@@ -18,8 +18,8 @@
 #include <string>
 
 #include "platform/coredll.h"
+#include "platform/host/file_window.h"
 #include "platform/host/trace.h"
-#include "platform/host/wav_check.h"
 #include "support/coredll_answers.h"
 #include "support/utf16_codec.h"
 
@@ -28,6 +28,17 @@ extern char** environ;
 namespace {
 
 using kestrum::SoundFile;
+
+// The file's own bytes, read here: a sound library hides the fields the
+// phone judges (libsndfile, say, gives extensible PCM the format of plain
+// PCM, and a 12-bit width in a 16-bit container that of 16 bits).
+SoundFile JudgeRegularFile(int descriptor) {
+  kestrum::FileWindow file(descriptor);
+  return kestrum::JudgeOpenedSoundFile(
+      [&file](std::uint64_t offset, std::span<unsigned char> into) {
+        return file.Read(offset, into);
+      });
+}
 
 // What the phone would find under one of the names its lookup tries (those
 // under \Windows name files in the current folder here, and names compare
@@ -48,7 +59,7 @@ SoundFile WhatNameHolds(std::u16string_view name) {
   if (known && S_ISDIR(status.st_mode)) {
     kind = SoundFile::kAbsent;
   } else if (known && S_ISREG(status.st_mode)) {
-    if (kestrum::IsPlayableWav(descriptor)) kind = SoundFile::kPlayable;
+    kind = JudgeRegularFile(descriptor);
   }
   close(descriptor);
   return kind;
