@@ -7,7 +7,6 @@
 // aplay rather than a playback loop of our own: it is the maintained player
 // and handles every PCM layout. No shell and no PATH search ever see the
 // path or pick the player.
-#include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -18,6 +17,7 @@
 #include <string>
 
 #include "platform/coredll.h"
+#include "platform/host/default_output.h"
 #include "platform/host/file_window.h"
 #include "platform/host/trace.h"
 #include "support/coredll_answers.h"
@@ -67,26 +67,6 @@ SoundFile WhatNameHolds(std::u16string_view name) {
 
 // Debian's alsa-utils puts it here; an absent player fails the call.
 constexpr const char* kPlayer = "/usr/bin/aplay";
-
-// ALSA reports through this handler; its own default prints to stderr,
-// where only the trace may go.
-// NOLINTNEXTLINE(cert-dcl50-cpp): ALSA's handler type is C-variadic.
-void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
-
-// Opens the output the player will use. Non-blocking, so a busy device
-// answers at once instead of holding up the vibration. The player opens it
-// again a moment later; should it fail then, the sound is lost silently, as
-// an asynchronous sound on the phone is once PlaySoundW has returned.
-bool CanOpenDefaultOutput() {
-  snd_lib_error_set_handler(IgnoreAlsaError);
-  snd_pcm_t* output = nullptr;
-  const bool opened =
-      snd_pcm_open(&output, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) == 0;
-  if (opened) snd_pcm_close(output);
-  snd_config_update_free_global();  // the parsed configuration is not needed again
-  snd_lib_error_set_handler(nullptr);
-  return opened;
-}
 
 class SpawnSetup {
  public:
@@ -159,7 +139,7 @@ extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE, DWORD fdwSound) {
   const bool async = (fdwSound & SND_ASYNC) != 0;
   const std::optional<std::string> path = kestrum::Utf16ToBytes(found.name);
   if (answer.played == kestrum::SoundPlayed::kFile &&
-      !(async && path && CanOpenDefaultOutput() && StartPlayer(*path))) {
+      !(async && path && kestrum::CanOpenDefaultOutput() && StartPlayer(*path))) {
     answer = {0, kestrum::SoundPlayed::kNothing};
   }
   const std::string quoted = stop ? std::string("null") : kestrum::QuoteForTrace(text);
