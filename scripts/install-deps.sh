@@ -8,7 +8,7 @@ if [ "${1:-}" != device ]; then
   packages+=(
     g++ libclang-rt-14-dev hyperfine
     libgtest-dev libgmock-dev
-    libasound2-dev alsa-utils libsndfile1-dev pkgconf
+    libasound2-dev alsa-utils
     libunicorn-dev cabextract
     clang-format clang-tidy cppcheck valgrind
   )

@@ -4,7 +4,10 @@
 // through these; each only finds out what its phone holds.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -40,6 +43,30 @@ struct PlaySoundAnswer {
 // nothing, and falls back as a missing file does), resources, and the
 // muting of the volume settings.
 PlaySoundAnswer AnswerPlaySound(bool stop, DWORD flags, SoundFile found, bool has_default_sound);
+
+// Reads bytes of one file from offset into into; returns how many it read,
+// fewer only at the file's end or on a read error.
+using ReadFileAt = std::function<std::size_t(std::uint64_t offset, std::span<unsigned char> into)>;
+
+// Whether the phone plays a file that opens, as its wave API judges it once
+// PlaySoundW has opened it (CE 7 shared source, wavelib: sndplay.cpp
+// CSoundInfo::Play opens the player; audplay.cpp CAudPlay::Open reads the
+// file with QueryWaveFileInfo, fails a zero nAvgBytesPerSec or nBlockAlign,
+// and opens WAVE_MAPPER; a failure makes PlaySoundW fail, with no default
+// sound). It plays when it is RIFF/WAVE (not RIFX), its format chunk, found
+// as the reader finds it (coredll_answers.cpp), is PCM (tag 1) of 8 or 16
+// bits and 1 or 2 channels, and a "data" chunk follows it.
+// Those widths and channels are all that the published drivers and PCM
+// converter take: the CE 5 and 6 A2DP wave driver (devctxt.cpp,
+// DeviceContext::IsSupportedFormat), the CE 6 ACM PCM converter (PCMCONV
+// pcm.c, pcmIsValidFormat) and Compact 7's ACM (mmacm/acmfmt.cpp: PCM
+// wBitsPerSample "should be equal to 8 or 16"); nothing in wavelib knows
+// WAVE_FORMAT_EXTENSIBLE. No wave API or audio driver source of these phones
+// (WM5/6, PXA270) is published: the rule stands on those of CE 6 and
+// Compact 7. A compressed file (A-law, ADPCM, GSM) fails here, though a
+// phone whose maker built in that ACM codec would play it; which codecs a
+// phone has is not published.
+SoundFile JudgeOpenedSoundFile(const ReadFileAt& read_at);
 
 struct FoundSound {
   SoundFile kind = SoundFile::kAbsent;

@@ -7,7 +7,6 @@
 // aplay rather than a playback loop of our own: it is the maintained player
 // and handles every PCM layout. No shell and no PATH search ever see the
 // path or pick the player.
-#include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -18,8 +17,9 @@
 #include <string>
 
 #include "platform/coredll.h"
+#include "platform/host/default_output.h"
+#include "platform/host/file_window.h"
 #include "platform/host/trace.h"
-#include "platform/host/wav_check.h"
 #include "support/coredll_answers.h"
 #include "support/utf16_codec.h"
 
@@ -28,6 +28,17 @@ extern char** environ;
 namespace {
 
 using kestrum::SoundFile;
+
+// The file's own bytes, read here: a sound library hides the fields the
+// phone judges (libsndfile, say, gives extensible PCM the format of plain
+// PCM, and a 12-bit width in a 16-bit container that of 16 bits).
+SoundFile JudgeRegularFile(int descriptor) {
+  kestrum::FileWindow file(descriptor);
+  return kestrum::JudgeOpenedSoundFile(
+      [&file](std::uint64_t offset, std::span<unsigned char> into) {
+        return file.Read(offset, into);
+      });
+}
 
 // What the phone would find under one of the names its lookup tries (those
 // under \Windows name files in the current folder here, and names compare
@@ -48,7 +59,7 @@ SoundFile WhatNameHolds(std::u16string_view name) {
   if (known && S_ISDIR(status.st_mode)) {
     kind = SoundFile::kAbsent;
   } else if (known && S_ISREG(status.st_mode)) {
-    if (kestrum::IsPlayableWav(descriptor)) kind = SoundFile::kPlayable;
+    kind = JudgeRegularFile(descriptor);
   }
   close(descriptor);
   return kind;
@@ -56,26 +67,6 @@ SoundFile WhatNameHolds(std::u16string_view name) {
 
 // Debian's alsa-utils puts it here; an absent player fails the call.
 constexpr const char* kPlayer = "/usr/bin/aplay";
-
-// ALSA reports through this handler; its own default prints to stderr,
-// where only the trace may go.
-// NOLINTNEXTLINE(cert-dcl50-cpp): ALSA's handler type is C-variadic.
-void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
-
-// Opens the output the player will use. Non-blocking, so a busy device
-// answers at once instead of holding up the vibration. The player opens it
-// again a moment later; should it fail then, the sound is lost silently, as
-// an asynchronous sound on the phone is once PlaySoundW has returned.
-bool CanOpenDefaultOutput() {
-  snd_lib_error_set_handler(IgnoreAlsaError);
-  snd_pcm_t* output = nullptr;
-  const bool opened =
-      snd_pcm_open(&output, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) == 0;
-  if (opened) snd_pcm_close(output);
-  snd_config_update_free_global();  // the parsed configuration is not needed again
-  snd_lib_error_set_handler(nullptr);
-  return opened;
-}
 
 class SpawnSetup {
  public:
@@ -148,7 +139,7 @@ extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE, DWORD fdwSound) {
   const bool async = (fdwSound & SND_ASYNC) != 0;
   const std::optional<std::string> path = kestrum::Utf16ToBytes(found.name);
   if (answer.played == kestrum::SoundPlayed::kFile &&
-      !(async && path && CanOpenDefaultOutput() && StartPlayer(*path))) {
+      !(async && path && kestrum::CanOpenDefaultOutput() && StartPlayer(*path))) {
     answer = {0, kestrum::SoundPlayed::kNothing};
   }
   const std::string quoted = stop ? std::string("null") : kestrum::QuoteForTrace(text);

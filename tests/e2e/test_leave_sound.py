@@ -2,7 +2,9 @@
 than the scenario table: the terminal bell, file names that are no UTF-8, a
 missing sound output, and where the player comes from."""
 import os
+import pathlib
 import pty
+import re
 import subprocess
 import unittest
 
@@ -69,6 +71,17 @@ class LeaveSound(Sandbox):
         # Every line is a trace line; the sound library says nothing.
         stray = [line for line in run.stderr.splitlines() if not line.startswith(b"@")]
         self.assertEqual(stray, [])
+
+    def test_only_a_file_to_play_loads_a_sound_library(self):
+        self.make_wav(os.path.join(self.folder, "leave.wav"))
+        loaded = re.compile(f"lib(asound|sndfile).*by {re.escape(PROGRAM)} ")
+        for state, loads in ((b"0\n", False), (b"1\n", True)):  # entering, then leaving
+            self.set_state(state)
+            log = os.path.join(self.folder, f"ld-{loads}")  # one file per process
+            self.run_program("leave.wav", env=dict(self.env, LD_DEBUG="files", LD_DEBUG_OUTPUT=log))
+            text = "".join(path.read_text(errors="replace")
+                           for path in pathlib.Path(self.folder).glob(f"ld-{loads}.*"))
+            self.assertEqual(bool(loaded.search(text)), loads, text)
 
     def test_player_is_not_looked_up_in_path(self):
         decoys = os.path.join(self.folder, "bin")
