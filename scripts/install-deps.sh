@@ -6,7 +6,7 @@ device=(cmake ninja-build clang-14 lld-14 llvm-14 python3-pefile gcab icoutils)
 packages=("${device[@]}")
 if [ "${1:-}" != device ]; then
   packages+=(
-    g++ libclang-rt-14-dev hyperfine
+    g++ g++-12 libclang-rt-14-dev hyperfine
     libgtest-dev libgmock-dev
     libasound2-dev alsa-utils
     libunicorn-dev cabextract
