@@ -53,8 +53,11 @@ const char kUsage[] =
     "  3  the image was refused by the loader (or could not be read)\n"
     "  4  the run was stopped: fault, undefined instruction, Thumb state,\n"
     "     a call that did not interwork, misaligned access, budget exceeded\n"
-    "  5  the runner's own failure: the emulator could not be set up,\n"
-    "     or an internal error\n";
+    "  5  the runner's own failure: an internal error, such as an emulator it\n"
+    "     could not set up\n"
+    "Unicorn itself ends the runner with status 1 and its own message when it\n"
+    "cannot allocate its translator buffer (too little address space, as under\n"
+    "ulimit -v); with a little more it may crash instead.\n";
 
 namespace {
 
