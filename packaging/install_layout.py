@@ -1,11 +1,14 @@
 """What the installer cabinets put where: the one place that the setup file
-and _setup.xml both take their names, paths and limits from."""
+and _setup.xml take their names, paths and limits from, and the build the
+path that the emulated phone starts the program at."""
+
+import phone_folders
 
 APP_NAME = "Kestrum"
 # What no Windows file name may hold.
 NOT_IN_FILE_NAMES = frozenset('\\/:*?"<>|')
 
-INSTALL_DIR = "%CE1%\\Kestrum"  # \Program Files\Kestrum
+INSTALL_DIR = "%CE1%\\Kestrum"
 PROGRAM = "Kestrum.exe"
 SHORTCUT_DIR_NUMBER = 11  # %CE11%, the Start menu's Programs folder
 SHORTCUT = "Kestrum.lnk"
@@ -45,3 +48,8 @@ def checked_os_version(version):
         highest = ".".join(map(str, OS_VERSION_MAX))
         raise ValueError(f"OS version {version[0]}.{version[1]} is outside 1.0 .. {highest}")
     return version
+
+
+def installed_program_path():
+    """Where a phone's installer puts the program."""
+    return phone_folders.expand(INSTALL_DIR) + "\\" + PROGRAM

@@ -1,6 +1,7 @@
 #include "support/file_lookup.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace kestrum {
 namespace {
@@ -21,6 +22,16 @@ std::u16string Rooted(const std::u16string& path) {
   return path.starts_with(u'\\') ? path : u"\\" + path;
 }
 
+// The places LoadLibraryW looks for the name, in no order (file_lookup.h).
+std::vector<std::u16string> LibraryPlaces(std::u16string_view name,
+                                          std::u16string_view program_path) {
+  const std::u16string file = LibraryFileName(name);
+  if (file.empty()) return {};
+  if (file.find(u'\\') != std::u16string::npos) return {Rooted(file)};
+  const std::u16string program_folder(program_path.substr(0, program_path.rfind(u'\\') + 1));
+  return {Rooted(file), Rooted(program_folder + file), u"\\Windows\\" + file};
+}
+
 }  // namespace
 
 bool SameFileName(std::u16string_view a, std::u16string_view b) {
@@ -39,20 +50,12 @@ std::u16string LibraryFileName(std::u16string_view name) {
   return file;
 }
 
-std::vector<std::u16string> LibrarySearchPaths(std::u16string_view name,
-                                               std::u16string_view program_path) {
-  const std::u16string file = LibraryFileName(name);
-  if (file.empty()) return {};
-  if (file.find(u'\\') != std::u16string::npos) return {Rooted(file)};
-  const std::u16string program_folder(program_path.substr(0, program_path.rfind(u'\\') + 1));
-  return {Rooted(file), Rooted(program_folder + file), u"\\Windows\\" + file};
-}
-
 bool LoadsLibraryAt(std::u16string_view name, std::u16string_view program_path,
                     std::u16string_view library_path) {
-  const std::vector<std::u16string> paths = LibrarySearchPaths(name, program_path);
-  return std::any_of(paths.begin(), paths.end(),
-                     [library_path](const auto& path) { return SameFileName(path, library_path); });
+  const std::vector<std::u16string> places = LibraryPlaces(name, program_path);
+  return std::any_of(places.begin(), places.end(), [library_path](const auto& place) {
+    return SameFileName(place, library_path);
+  });
 }
 
 }  // namespace kestrum

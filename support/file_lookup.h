@@ -5,7 +5,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kestrum {
 
@@ -24,16 +23,15 @@ bool SameFileName(std::u16string_view a, std::u16string_view b);
 // LoadLibrary, Remarks). Empty for a name that holds no file name.
 std::u16string LibraryFileName(std::u16string_view name);
 
-// The paths LoadLibraryW tries, in order (the same Remarks): a name with a
-// path only there; a bare name as given (CE has no current folder, so that
-// is the root), then in the program's folder, then in \Windows. ROM modules
-// and the OEM's search path come after those; the phones' library is in
-// \Windows, so neither is simulated.
-std::vector<std::u16string> LibrarySearchPaths(std::u16string_view name,
-                                               std::u16string_view program_path);
-
 // Whether LoadLibraryW(name), called by the program at program_path, finds
-// the library kept at library_path.
+// the library kept at library_path. The loader looks for a name with a path
+// only there; a bare name it looks for in the program's folder, in \Windows,
+// among the ROM's modules, as given in the root (CE has no current folder)
+// and on the OEM's search path (the same Remarks; the CE 5 kernel's
+// loader.c, OpenExecutable). It tries them in turn, but a simulated phone
+// holds one library of a name, so the order decides nothing and is not
+// kept. The phones' library is in \Windows, so neither the ROM nor the OEM's
+// path is simulated.
 bool LoadsLibraryAt(std::u16string_view name, std::u16string_view program_path,
                     std::u16string_view library_path);
 

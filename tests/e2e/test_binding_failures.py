@@ -1,5 +1,6 @@
 """A missing phone library on the host, beyond the scenario table: how the
-message shows and waits, and that only the program's folder is searched."""
+message shows and waits, and that the current folder is not searched (the
+host looks beside the program, then by the system's search)."""
 import os
 import pty
 import re

@@ -214,6 +214,20 @@ TEST(ModuleCalls, LoadsASystemLibraryByItsBareNameButFindsNoExports) {
 constexpr LPCWSTR kGetter = u"?GetMannerMode@CshphoneClientlib@@SAHXZ";
 constexpr LPCWSTR kSetter = u"?SetMannerMode@CshphoneClientlib@@SAXH@Z";
 
+// As on the phone, a name without an extension is looked for with ".dll".
+TEST(ModuleCalls, LoadsANameWithoutExtensionAsItsDll) {
+  char folder[] = "/tmp/kestrum-module-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::filesystem::copy_file(KESTRUM_PHONE_LIBRARY, std::string(folder) + "/lib.dll");
+  const std::string name = std::string(folder) + "/lib";
+  StderrCapture capture;
+  HMODULE module = LoadLibraryW(std::u16string(name.begin(), name.end()).c_str());
+  std::filesystem::remove_all(folder);
+  ASSERT_NE(module, nullptr);
+  EXPECT_NE(GetProcAddressW(module, kGetter), nullptr);
+  EXPECT_EQ(FreeLibrary(module), 1);
+}
+
 std::size_t ExportCount(HMODULE module) {
   const auto* entry =
       static_cast<const kestrum::ExportEntry*>(dlsym(module, kestrum::kExportDirectorySymbol));

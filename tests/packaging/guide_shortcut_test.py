@@ -22,8 +22,6 @@ import install_layout as layout  # noqa: E402
 GUIDE = CABINET = CABEXTRACT = CERUNNER = None
 SOUND = "\\My Documents\\leave.wav"
 SHORTCUT_LINE = re.compile(r"^ {4}(\d+)#(.*)$")
-# %CE1% is \Program Files on the phones, whatever the language.
-PROGRAM_FILES = "\\Program Files"
 
 
 def shortcut(guide_text):
@@ -56,8 +54,7 @@ class GuideShortcut(unittest.TestCase):
 
     def test_the_installed_image_plays_the_guides_sound(self):
         program, command_line = split_target(self.target)
-        installed = layout.INSTALL_DIR.replace("%CE1%", PROGRAM_FILES) + "\\" + layout.PROGRAM
-        self.assertEqual(program, installed)
+        self.assertEqual(program, layout.installed_program_path())
         with tempfile.TemporaryDirectory() as folder:
             subprocess.run([CABEXTRACT, "-q", "-d", folder, CABINET], check=True)
             image = os.path.join(folder, layout.PROGRAM_MEMBER)

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/toggle_manner_mode.h"
+#include "packaging/installed_program.h"
 #include "platform/coredll.h"
 #include "platform/wince/argument_words.h"
 #include "support/coredll_answers.h"
@@ -21,7 +22,9 @@ using kestrum::TraceLine;
 // The module handle the fake hands out; any non-null value that the program
 // must pass back unchanged.
 HMODULE const kPhoneModule = reinterpret_cast<HMODULE>(0x5000);
-constexpr char16_t kProgramPath[] = u"\\Windows\\Kestrum.exe";
+// Started where the cabinets install it, the program finds the phone
+// library in \Windows, as on an installed phone.
+constexpr const char16_t* kProgramPath = kestrum::kInstalledProgramPath;
 
 SimulatedPhone phone;
 RunOutcome outcome;

@@ -27,7 +27,9 @@ TEST(LoadsLibraryAt, FindsWhatTheLoaderFinds) {
     EXPECT_FALSE(loads(name)) << std::u16string_view(name).size();
   }
   EXPECT_TRUE(LoadsLibraryAt(u"lib", u"\\Apps\\K.exe", u"\\Apps\\lib.dll"));
-  EXPECT_TRUE(LoadsLibraryAt(u"lib", u"\\K.exe", u"\\lib.dll"));
+  EXPECT_TRUE(LoadsLibraryAt(u"lib", u"\\Apps\\K.exe", u"\\lib.dll"));
+  // A dot in a folder's name is no extension of the file's.
+  EXPECT_TRUE(LoadsLibraryAt(u"\\My.Folder\\lib", u"\\Apps\\K.exe", u"\\My.Folder\\lib.dll"));
 }
 
 }  // namespace

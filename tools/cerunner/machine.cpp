@@ -1,6 +1,7 @@
 #include "tools/cerunner/machine.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "tools/cerunner/memory_layout.h"
 
@@ -74,12 +75,12 @@ Machine::~Machine() {
   if (uc_ != nullptr) uc_close(uc_);
 }
 
+// The loader admits only images that the layout has room for, so a set-up
+// that fails is the runner's own inconsistency, never the program's doing.
 RunReport Machine::Run() {
   const uc_err problem = Setup();
   if (problem != UC_ERR_OK) {
-    report_.outcome = RunReport::Outcome::kSetUpFailed;
-    report_.message = uc_strerror(problem);
-    return report_;
+    throw std::logic_error(std::string("cannot set up the emulator: ") + uc_strerror(problem));
   }
   const uint32_t entry = image_.image_base + image_.entry_rva;
   Finish(uc_emu_start(uc_, entry, kNeverReached, 0, 0));

@@ -21,6 +21,7 @@ class Machine {
   Machine(const Machine&) = delete;
   Machine& operator=(const Machine&) = delete;
 
+  // Throws std::logic_error when the emulator cannot be set up.
   RunReport Run();
 
   // Called from the hooks.

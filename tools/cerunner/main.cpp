@@ -52,10 +52,6 @@ int Report(const cerunner::RunReport& report) {
     std::cerr << "cerunner: refused to load: " << report.message << '\n';
     return kRefused;
   }
-  if (report.outcome == Outcome::kSetUpFailed) {
-    std::cerr << "cerunner: cannot set up the emulator: " << report.message << '\n';
-    return kInternalError;
-  }
   if (report.outcome == Outcome::kStopped) {
     std::cerr << "cerunner: stopped: " << report.message << '\n';
   }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "packaging/installed_program.h"
 #include "tools/cerunner/wide_text.h"
 
 namespace cerunner {
@@ -33,8 +34,11 @@ const char kUsage[] =
     "                                  sound file it cannot find\n"
     "  --cmdline=STRING                command line after the program's name (UTF-8,\n"
     "                                  at most 32767 UTF-16 units)\n"
-    "  --module-path=PATH              what GetModuleFileNameW reports\n"
-    "                                  (default \\Windows\\Kestrum.exe)\n"
+    "  --module-path=PATH              the program's path: GetModuleFileNameW reports\n"
+    "                                  it, LoadLibraryW searches its folder\n"
+    "                                  (default " KESTRUM_INSTALLED_PROGRAM
+    ",\n"
+    "                                  where the cabinets install it)\n"
     "  --os-version=5.1|5.2            the phone's Windows CE version (default 5.2);\n"
     "                                  a program needing a newer one is refused\n"
     "  --thumb-libraries               COREDLL and phone library entry points are\n"
@@ -49,8 +53,11 @@ const char kUsage[] =
     "  3  the image was refused by the loader (or could not be read)\n"
     "  4  the run was stopped: fault, undefined instruction, Thumb state,\n"
     "     a call that did not interwork, misaligned access, budget exceeded\n"
-    "  5  the runner's own failure: the emulator could not be set up,\n"
-    "     or an internal error\n";
+    "  5  the runner's own failure: an internal error, such as an emulator it\n"
+    "     could not set up\n"
+    "Unicorn itself ends the runner with status 1 and its own message when it\n"
+    "cannot allocate its translator buffer (too little address space, as under\n"
+    "ulimit -v); with a little more it may crash instead.\n";
 
 namespace {
 

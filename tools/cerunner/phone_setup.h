@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "packaging/installed_program.h"
 #include "tools/cerunner/pe_image.h"
 
 namespace cerunner {
@@ -19,7 +20,9 @@ struct PhoneSetup {
   std::vector<std::u16string> not_a_wav_files;  // there, but no playable sound
   bool default_sound = true;
   std::u16string command_line;  // without the program's name, as the platform passes it
-  std::u16string module_path = u"\\Windows\\Kestrum.exe";
+  // Where the cabinets install the program, so that LoadLibraryW finds the
+  // phone library in \Windows, as on an installed phone, not beside it.
+  std::u16string module_path = kestrum::kInstalledProgramPath;
   // The phone's libraries are built for ARMV4I and may be Thumb code.
   bool thumb_libraries = false;
   OsVersion os_version;

@@ -10,10 +10,9 @@
 namespace cerunner {
 
 struct RunReport {
-  // kSetUpFailed is the runner's own failure: the program never started.
-  enum class Outcome { kExited, kRefused, kStopped, kSetUpFailed };
+  enum class Outcome { kExited, kRefused, kStopped };
   Outcome outcome = Outcome::kStopped;
-  std::string message;  // why it was refused, stopped or could not start
+  std::string message;  // why it was refused or stopped
   int32_t exit_status = 0;
   int32_t manner_mode = 0;
   uint64_t instructions = 0;
@@ -23,6 +22,8 @@ struct RunReport {
   std::vector<std::string> trace;
 };
 
+// Throws std::logic_error for the runner's own failure, an emulator it
+// cannot set up.
 RunReport RunImage(const std::vector<uint8_t>& file, const PhoneSetup& setup);
 
 // The stable one-line summary, e.g. "result mode=0 status=0 ...".
