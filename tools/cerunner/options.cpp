@@ -48,7 +48,8 @@ const char kUsage[] =
     "  2  bad options\n"
     "  3  the image was refused by the loader (or could not be read)\n"
     "  4  the run was stopped: fault, undefined instruction, Thumb state,\n"
-    "     a call that did not interwork, misaligned access, budget exceeded\n"
+    "     a call that did not interwork, a call to a COREDLL export the\n"
+    "     runner does not simulate, misaligned access, budget exceeded\n"
     "  5  the runner's own failure: the emulator could not be set up,\n"
     "     or an internal error\n";
 

@@ -370,6 +370,9 @@ ImageLoad LoadImage(const std::vector<uint8_t>& file_bytes, OsVersion os) {
   return {std::move(image), ""};
 }
 
+// CE 5's DoImports (nk/kernel/loader.c) fails the load with
+// ERROR_BAD_EXE_FORMAT when ResolveImpHintStr or ResolveImpOrd finds no
+// export for an import; what COREDLL exports is its export table's.
 std::optional<std::string> BindImports(LoadedImage& image, const ImportResolver& resolve) {
   for (const ImageImport& import : image.imports) {
     const std::optional<uint32_t> address = resolve(import);
@@ -377,7 +380,7 @@ std::optional<std::string> BindImports(LoadedImage& image, const ImportResolver&
       const std::string what = import.ordinal
                                    ? "COREDLL.dll ordinal " + std::to_string(*import.ordinal)
                                    : "COREDLL.dll!" + import.name;
-      return kBadFormat + ("imports " + what) + ", which COREDLL does not export";
+      return kBadFormat + ("imports " + what) + ", which COREDLL's export table lacks";
     }
     Put32(image.memory, import.slot_rva, *address);
   }
