@@ -174,6 +174,7 @@ class HostileImages(unittest.TestCase):
         # The first import is LoadLibraryW, COREDLL's ordinal 528; 553 is CloseHandle.
         for ordinal, status, message in ((528, RAN_TO_EXIT, "LoadLibraryW name="),
                                          (3000, REFUSED, "COREDLL.dll ordinal 3000, which"),
+                                         (0x10000 + 528, REFUSED, "COREDLL.dll ordinal 66064,"),
                                          (553, STOPPED, "COREDLL.dll!CloseHandle is not simulated")):
             with self.subTest(ordinal=ordinal):
                 self.image = PatchedImage(self.folder)

@@ -292,7 +292,9 @@ std::string ReadImportsOf(Bytes memory, const std::string& dll, uint32_t lookup,
     ImageImport import;
     import.slot_rva = static_cast<uint32_t>(slot_at);
     if ((entry & kOrdinalFlag) != 0) {
-      import.ordinal = static_cast<uint16_t>(entry & 0xFFFF);
+      // CE 5's DoImports (nk/kernel/loader.c) looks up every bit but the
+      // flag, so 0x10000 + n is not ordinal n.
+      import.ordinal = entry & ~kOrdinalFlag;
     } else {
       const std::optional<std::string> name = memory.Name(static_cast<size_t>(entry) + 2);
       if (!name || name->empty()) return "an import name of " + dll + " is unreadable";
