@@ -45,7 +45,7 @@ void CheckImage(LoadedImage& image) {
   FUZZ_CHECK(image.stack_reserve != 0 && image.stack_reserve % cerunner::kPageSize == 0);
   // The stack must not reach down into the phone library's page.
   FUZZ_CHECK(image.stack_reserve <=
-             cerunner::kStackTop - cerunner::kPhoneLibraryBase - cerunner::kStubPageSize);
+             cerunner::kStackTop - cerunner::kPhoneLibraryBase - cerunner::kPhoneLibrarySize);
   // The loader's own table lies inside the image, in a writable section.
   const cerunner::LoaderTable& table = image.loader_table;
   FUZZ_CHECK(uint64_t{table.rva} + table.size <= image.memory.size());
@@ -54,8 +54,8 @@ void CheckImage(LoadedImage& image) {
     FUZZ_CHECK(import.name.empty() == import.ordinal.has_value());
     FUZZ_CHECK(uint64_t{import.slot_rva} + 4 <= image.memory.size());
   }
-  // Binding writes every slot; a resolver that lacks one name also takes
-  // the refusal path.
+  // Binding writes every slot; a stand-in resolver that lacks one name and
+  // one ordinal also takes the refusal path.
   const auto resolve = [](const cerunner::ImageImport& import) -> std::optional<uint32_t> {
     if (import.name == "Sleep" || import.ordinal == 5) return std::nullopt;
     return cerunner::kCoredllBase;

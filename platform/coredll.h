@@ -1,7 +1,7 @@
 // The Windows CE calls the program makes, and nothing more. The device image
 // binds these names to COREDLL.dll imports; the host build supplies stand-ins.
-// Each must be a row of platform/wince/coredll_exports.tsv (exit aside, which
-// the device runtime defines): the thunks are made from that table, so the
+// Each must be a row of platform/wince/coredll_imports.tsv (exit aside, which
+// the device runtime defines): the thunks are made from that list, so the
 // device link finds no definition for a called one that is missing.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The import directory of Kestrum.exe: COREDLL.dll only, every function by
-// name, each one listed in coredll_exports.tsv. Each import gets an ARM thunk
+// name, each one listed in coredll_imports.tsv. Each import gets an ARM thunk
 // under its own name that jumps through its import address table slot, so
 // C++ calls it like any other function.
 #include "platform/wince/image_layout.h"
@@ -63,9 +63,9 @@ iat_\name:
   .size \name, . - \name
 .endm
 
-// One line per row of coredll_exports.tsv, made by cmake/CoredllExports.cmake.
+// One line per row of coredll_imports.tsv, made by cmake/CoredllExports.cmake.
 // A declaration in platform/coredll.h or startup_calls.h that the program
-// calls but the table lacks has no thunk here, so the device link stops.
+// calls but the list lacks has no thunk here, so the device link stops.
 #include "coredll_imports.inc"
 
   .section .kestrum.import_lookup, "a", %progbits

@@ -1,52 +1,102 @@
 #!/usr/bin/python3
-"""The one reader of the COREDLL table (coredll_exports.tsv): the build's
-generated lists and the image tests take its rows from here, so that they
-cannot disagree on what a valid table is.
-Usage: coredll_table.py TABLE OUTPUT_DIR writes coredll_imports.inc and
-coredll_exports.inc into OUTPUT_DIR, or names the table's fault and fails."""
+"""The one reader of the two COREDLL tables: what the program imports
+(platform/wince/coredll_imports.tsv, names) and what the platform's COREDLL
+exports (tools/cerunner/coredll_exports_ce5.tsv, names and ordinals). The
+build's generated lists and the image tests take their rows from here, so
+that they cannot disagree on what a valid table is.
+Usage: coredll_table.py IMPORTS EXPORTS OUTPUT_DIR writes coredll_imports.inc
+(the import thunks) and coredll_exports.inc (the runner's COREDLL) into
+OUTPUT_DIR, or names the first fault of either table and fails."""
 
 import os
 import re
 import sys
 
-# Names become assembler and C++ symbols, so only identifiers pass.
-ROW = re.compile(rb"([A-Za-z_][A-Za-z0-9_]*)\t([0-9]+)")
+# Imported names become assembler symbols, so only identifiers pass.
+IMPORT_ROW = re.compile(rb"[A-Za-z_][A-Za-z0-9_]*")
+# An exported name is any text without a tab (C++ exports are decorated).
+EXPORT_ROW = re.compile(rb"([^\t]+)\t([0-9]+|-)")
 ORDINAL_MAX = 0xFFFF
-BANNER = "// Generated from platform/wince/coredll_exports.tsv; edit that table.\n"
+# Bytes a C++ string literal may hold as they are; every other is escaped.
+PLAIN_BYTES = re.compile(rb"[A-Za-z0-9_@]")
 
 
 class TableError(ValueError):
     pass
 
 
-def read_table(path):
-    """The rows as (name, ordinal), in the table's order."""
+def rows_of(path):
+    """(line number, line) of each line that is neither blank nor a comment."""
     with open(path, "rb") as table:
         lines = table.read().split(b"\n")
-    rows, names = [], set()
-    for number, line in enumerate(lines, 1):
-        if not line or line.startswith(b"#"):
-            continue
-        match = ROW.fullmatch(line)
-        if not match or int(match[2]) > ORDINAL_MAX:
-            text = line.decode("utf-8", "backslashreplace")
-            raise TableError(f"{path}:{number}: expected 'Name<TAB>ordinal', got {text!r}")
-        name = match[1].decode("ascii")
-        if name in names:
-            raise TableError(f"{path}:{number}: {name} is listed twice")
-        names.add(name)
-        rows.append((name, int(match[2])))
+    rows = [(number, line) for number, line in enumerate(lines, 1)
+            if line and not line.startswith(b"#")]
     if not rows:
-        raise TableError(f"{path}: no exports listed")
+        raise TableError(f"{path}: no rows")
     return rows
 
 
-def generated_lists(rows):
+def fault(path, number, line, expected):
+    text = line.decode("utf-8", "backslashreplace")
+    return TableError(f"{path}:{number}: expected {expected}, got {text!r}")
+
+
+def export_row(path, number, line):
+    """(name, ordinal or None) of one row of the platform's table."""
+    match = EXPORT_ROW.fullmatch(line)
+    try:
+        name = match[1].decode("utf-8") if match else None
+    except UnicodeDecodeError:
+        name = None
+    ordinal = None if not match or match[2] == b"-" else int(match[2])
+    if name is None or (ordinal is not None and not 0 < ordinal <= ORDINAL_MAX):
+        raise fault(path, number, line, "'Name<TAB>ordinal' or 'Name<TAB>-'")
+    return name, ordinal
+
+
+def read_platform_table(path):
+    """COREDLL's exports as {name: ordinal or None}, in the table's order."""
+    exports, ordinals = {}, set()
+    for number, line in rows_of(path):
+        name, ordinal = export_row(path, number, line)
+        if name in exports or (ordinal is not None and ordinal in ordinals):
+            raise TableError(f"{path}:{number}: {name} or its ordinal is listed twice")
+        exports[name] = ordinal
+        ordinals.add(ordinal)
+    return exports
+
+
+def read_imports(path, exports, exports_path):
+    """The imported names, in the list's order; each must be an export."""
+    names = []
+    for number, line in rows_of(path):
+        if not IMPORT_ROW.fullmatch(line):
+            raise fault(path, number, line, "a C identifier")
+        name = line.decode("ascii")
+        if name in names:
+            raise TableError(f"{path}:{number}: {name} is listed twice")
+        if name not in exports:
+            raise TableError(f"{path}:{number}: COREDLL.dll does not export {name} "
+                             f"(its exports: {exports_path})")
+        names.append(name)
+    return names
+
+
+def cpp_string(name):
+    """name as a C++ string literal; octal escapes are never longer than 3 digits."""
+    return '"' + "".join(chr(byte) if PLAIN_BYTES.fullmatch(bytes([byte])) else f"\\{byte:03o}"
+                         for byte in name.encode("utf-8")) + '"'
+
+
+def generated_lists(imports, exports):
     """The import thunks' list and the runner's COREDLL list, by file name."""
+    generated = "// Generated by platform/wince/coredll_table.py from "
     return {
-        "coredll_imports.inc": BANNER + "".join(f"  coredll_import {name}\n" for name, _ in rows),
-        "coredll_exports.inc": BANNER + "".join(
-            f"KESTRUM_COREDLL_EXPORT({name}, {ordinal})\n" for name, ordinal in rows),
+        "coredll_imports.inc": generated + "platform/wince/coredll_imports.tsv; edit that list.\n"
+        + "".join(f"  coredll_import {name}\n" for name in imports),
+        "coredll_exports.inc": generated + "tools/cerunner/coredll_exports_ce5.tsv; the platform's data.\n"
+        + "".join(f"{{{cpp_string(name)}, {'std::nullopt' if ordinal is None else ordinal}}},\n"
+                  for name, ordinal in exports.items()),
     }
 
 
@@ -65,14 +115,15 @@ def write_if_changed(path, text):
 
 
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) != 4:
         print(__doc__, file=sys.stderr)
         return 2
     try:
-        lists = generated_lists(read_table(argv[1]))
-        os.makedirs(argv[2], exist_ok=True)
+        exports = read_platform_table(argv[2])
+        lists = generated_lists(read_imports(argv[1], exports, argv[2]), exports)
+        os.makedirs(argv[3], exist_ok=True)
         for name, text in lists.items():
-            write_if_changed(os.path.join(argv[2], name), text)
+            write_if_changed(os.path.join(argv[3], name), text)
     except (OSError, TableError) as error:
         print(error, file=sys.stderr)
         return 1

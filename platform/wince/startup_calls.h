@@ -1,5 +1,5 @@
 // COREDLL calls that only the device runtime (start-up and exit) makes.
-// Tied to coredll_exports.tsv as those of platform/coredll.h are.
+// Tied to coredll_imports.tsv as those of platform/coredll.h are.
 #pragma once
 
 #include "platform/coredll.h"

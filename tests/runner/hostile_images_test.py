@@ -146,13 +146,24 @@ class HostileImages(unittest.TestCase):
         result = self.assert_outcome(STOPPED, "instruction budget of 5000 exceeded", "--budget=5000")
         self.assertIn("instructions=5000 ", result.stdout)
 
-    # What the loader refuses before anything runs.
-    def test_import_of_exit_is_refused(self):
-        # COREDLL has no exit: an image that imports it never starts on a phone.
-        self.image.rename_import(b"Sleep", b"exit\0")
-        result = self.assert_outcome(REFUSED, "ERROR_BAD_EXE_FORMAT: imports COREDLL.dll!exit, "
-                                              "which COREDLL does not export")
-        self.assertNotIn("@0 ", result.stderr, "nothing may run before the refusal")
+    # What the loader refuses before anything runs, and what binds but is not simulated.
+    def test_imports_bind_only_to_coredlls_exports(self):
+        # The platform's table of COREDLL's exports decides: it has no exit, so
+        # an image that imports it never starts on a phone. CloseHandle binds;
+        # the program calls it only where it calls MessageBoxW, without the library.
+        for old, new, options, status, message in (
+                (b"Sleep", b"exit\0", (), REFUSED, "ERROR_BAD_EXE_FORMAT: imports COREDLL.dll!exit, "
+                                                   "which COREDLL's export table lacks"),
+                (b"MessageBoxW", b"MessageBoxX", (), REFUSED, "imports COREDLL.dll!MessageBoxX,"),
+                (b"MessageBoxW", b"CloseHandle", (), RAN_TO_EXIT, "TerminateProcess"),
+                (b"MessageBoxW", b"CloseHandle", ("--phone-library=absent",), STOPPED,
+                 "COREDLL.dll!CloseHandle is not simulated")):
+            with self.subTest(new=new, options=options):
+                self.image = PatchedImage(self.folder)
+                self.image.rename_import(old, new)
+                result = self.assert_outcome(status, message, *options)
+                if status == REFUSED:
+                    self.assertNotIn("@0 ", result.stderr, "nothing may run before the refusal")
 
     def test_other_library_is_refused(self):
         name_rva = self.image.imports().struct.Name
@@ -160,10 +171,11 @@ class HostileImages(unittest.TestCase):
         self.assert_outcome(REFUSED, "imports from COREDLX.dll; only COREDLL.dll")
 
     def test_imports_by_ordinal_bind_only_to_coredlls_ordinals(self):
-        # The first import is LoadLibraryW, COREDLL's ordinal 528.
+        # The first import is LoadLibraryW, COREDLL's ordinal 528; 553 is CloseHandle.
         for ordinal, status, message in ((528, RAN_TO_EXIT, "LoadLibraryW name="),
-                                         (5, REFUSED, "COREDLL.dll ordinal 5, which COREDLL does "
-                                                      "not export")):
+                                         (3000, REFUSED, "COREDLL.dll ordinal 3000, which"),
+                                         (0x10000 + 528, REFUSED, "COREDLL.dll ordinal 66064,"),
+                                         (553, STOPPED, "COREDLL.dll!CloseHandle is not simulated")):
             with self.subTest(ordinal=ordinal):
                 self.image = PatchedImage(self.folder)
                 descriptor = self.image.imports().struct

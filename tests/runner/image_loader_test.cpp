@@ -138,7 +138,7 @@ TEST(BindImports, NamesTheImportCoredllLacks) {
     if (import.name == "Sleep") import.name = "sleep";
   }
   EXPECT_EQ(BindImports(*load.image, ArmCoredll),
-            "ERROR_BAD_EXE_FORMAT: imports COREDLL.dll!sleep, which COREDLL does not export");
+            "ERROR_BAD_EXE_FORMAT: imports COREDLL.dll!sleep, which COREDLL's export table lacks");
 }
 
 }  // namespace

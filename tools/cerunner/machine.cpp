@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "tools/cerunner/coredll_exports.h"
 #include "tools/cerunner/memory_layout.h"
 
 namespace cerunner {
@@ -16,6 +17,13 @@ constexpr uint32_t kUndefinedThumbPair = 0xDEFEDEFE;  // fills Thumb stub pages
 constexpr uint64_t kNeverReached = 0xFFFFFFF0;
 constexpr uint32_t kScratch = 0xDEAD0000;  // caller-saved registers after a call
 constexpr uint32_t kEntrySpOffset = 12;    // keeps sp = 4 (mod 8), as the platform gives
+
+struct StubArea {
+  uint32_t base;
+  uint32_t size;
+};
+constexpr StubArea kStubAreas[] = {{kPhoneLibraryBase, kPhoneLibrarySize},
+                                   {kCoredllBase, kCoredllStubsSize}};
 
 // LDRD/STRD (ARM, immediate or register offset): cond 000P U?W0 ... 11x1.
 bool IsDoublewordTransfer(uint32_t word) {
@@ -127,16 +135,16 @@ uc_err Machine::MapRuntime() {
   const auto line_bytes = static_cast<uint32_t>(line.size() * 2);
   const uint32_t line_pages = (line_bytes + kPageSize - 1) & ~(kPageSize - 1);
   stack_base_ = kStackTop - image_.stack_reserve;
-  const std::vector<uint32_t> fill(kStubPageSize / 4,
+  const std::vector<uint32_t> fill(std::max(kPhoneLibrarySize, kCoredllStubsSize) / 4,
                                    setup_.thumb_libraries ? kUndefinedThumbPair : kUndefinedArm);
   constexpr uint32_t kData = UC_PROT_READ | UC_PROT_WRITE;
   uc_err problem = Map(kHeapBase, kHeapSize, kData, nullptr, 0);
   if (problem == UC_ERR_OK)
     problem = Map(kArgumentsBase, line_pages, kData, line.data(), line_bytes);
   if (problem == UC_ERR_OK) problem = Map(stack_base_, image_.stack_reserve, kData, nullptr, 0);
-  for (uint32_t page : {kPhoneLibraryBase, kCoredllBase}) {
+  for (const StubArea& area : kStubAreas) {
     if (problem != UC_ERR_OK) break;
-    problem = Map(page, kStubPageSize, UC_PROT_READ | UC_PROT_EXEC, fill.data(), kStubPageSize);
+    problem = Map(area.base, area.size, UC_PROT_READ | UC_PROT_EXEC, fill.data(), area.size);
   }
   return problem;
 }
@@ -152,8 +160,8 @@ uc_err Machine::AddHooks() {
     }
   };
   add(UC_HOOK_CODE, ImageInstructionHook, image_start, image_end);
-  for (uint64_t page : {kPhoneLibraryBase, kCoredllBase}) {
-    add(UC_HOOK_CODE, LibraryCallHook, page, page + kStubPageSize - 1);
+  for (const StubArea& area : kStubAreas) {
+    add(UC_HOOK_CODE, LibraryCallHook, area.base, uint64_t{area.base} + area.size - 1);
   }
   // begin > end: the hook watches all memory.
   add(UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, AccessHook, 1, 0);

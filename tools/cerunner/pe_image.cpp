@@ -292,7 +292,9 @@ std::string ReadImportsOf(Bytes memory, const std::string& dll, uint32_t lookup,
     ImageImport import;
     import.slot_rva = static_cast<uint32_t>(slot_at);
     if ((entry & kOrdinalFlag) != 0) {
-      import.ordinal = static_cast<uint16_t>(entry & 0xFFFF);
+      // CE 5's DoImports (nk/kernel/loader.c) looks up every bit but the
+      // flag, so 0x10000 + n is not ordinal n.
+      import.ordinal = entry & ~kOrdinalFlag;
     } else {
       const std::optional<std::string> name = memory.Name(static_cast<size_t>(entry) + 2);
       if (!name || name->empty()) return "an import name of " + dll + " is unreadable";
@@ -370,6 +372,9 @@ ImageLoad LoadImage(const std::vector<uint8_t>& file_bytes, OsVersion os) {
   return {std::move(image), ""};
 }
 
+// CE 5's DoImports (nk/kernel/loader.c) fails the load with
+// ERROR_BAD_EXE_FORMAT when ResolveImpHintStr or ResolveImpOrd finds no
+// export for an import; what COREDLL exports is its export table's.
 std::optional<std::string> BindImports(LoadedImage& image, const ImportResolver& resolve) {
   for (const ImageImport& import : image.imports) {
     const std::optional<uint32_t> address = resolve(import);
@@ -377,7 +382,7 @@ std::optional<std::string> BindImports(LoadedImage& image, const ImportResolver&
       const std::string what = import.ordinal
                                    ? "COREDLL.dll ordinal " + std::to_string(*import.ordinal)
                                    : "COREDLL.dll!" + import.name;
-      return kBadFormat + ("imports " + what) + ", which COREDLL does not export";
+      return kBadFormat + ("imports " + what) + ", which COREDLL's export table lacks";
     }
     Put32(image.memory, import.slot_rva, *address);
   }

@@ -31,7 +31,7 @@ struct ImageRegion {
 
 struct ImageImport {
   std::string name;                 // empty when imported by ordinal
-  std::optional<uint16_t> ordinal;  // set when imported by ordinal
+  std::optional<uint32_t> ordinal;  // set when imported by ordinal: all 31 bits
   uint32_t slot_rva = 0;            // its entry in the import address table
 };
 

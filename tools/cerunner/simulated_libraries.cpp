@@ -1,51 +1,86 @@
 #include "tools/cerunner/simulated_libraries.h"
 
+#include <string_view>
+
+#include "tools/cerunner/coredll_exports.h"
 #include "tools/cerunner/memory_layout.h"
 
 namespace cerunner {
 
-// COREDLL offers exactly the rows of platform/wince/coredll_exports.tsv
-// (generated list); a row without a member of the same name does not compile.
-const SimulatedLibraries::Export SimulatedLibraries::kExports[] = {
-#define KESTRUM_COREDLL_EXPORT(name, ordinal) {#name, ordinal, &SimulatedLibraries::name},
-#include "coredll_exports.inc"
-#undef KESTRUM_COREDLL_EXPORT
-};
-const size_t SimulatedLibraries::kExportCount = sizeof kExports / sizeof kExports[0];
+namespace {
 
-// Names compare case-sensitively. The loader tries the import's hint (an
-// index into COREDLL's sorted names) before searching them, which changes
-// only how fast the same export is found, so the hint is not simulated.
-std::optional<size_t> SimulatedLibraries::FindExport(const ImageImport& import) {
-  for (size_t i = 0; i < kExportCount; ++i) {
+// The place of an export in COREDLL's table; a name COREDLL lacks stops the
+// compile.
+consteval uint32_t CoredllIndex(std::string_view name) {
+  for (uint32_t index = 0; index < kCoredllExportCount; ++index) {
+    if (kCoredllExports[index].name == name) return index;
+  }
+  throw "not an export of Windows CE 5.0's COREDLL";
+}
+
+// As CE 5's loader (DoImports in nk/kernel/loader.c) finds an import in
+// COREDLL's export table: a name compares case-sensitively (ResolveImpStr's
+// strcmp), an ordinal must be one the table gives (ResolveImpOrd). The
+// import's hint, an index into COREDLL's sorted names tried before the
+// search, changes only how fast the same export is found, so it is not
+// simulated. Names without a fixed ordinal are numbered by the linker that
+// built the phone's COREDLL, which nothing published records: they bind
+// by name only.
+std::optional<uint32_t> FindExport(const ImageImport& import) {
+  for (uint32_t index = 0; index < kCoredllExportCount; ++index) {
+    const CoredllExport& entry = kCoredllExports[index];
     const bool match =
-        import.ordinal ? kExports[i].ordinal == *import.ordinal : import.name == kExports[i].name;
-    if (match) return i;
+        import.ordinal ? entry.ordinal == *import.ordinal : import.name == entry.name;
+    if (match) return index;
   }
   return std::nullopt;
 }
 
+}  // namespace
+
+// The COREDLL calls the runner answers; a call to any other export stops the
+// run, naming it.
+#define KESTRUM_SIMULATED(name) \
+  { CoredllIndex(#name), &SimulatedLibraries::name }
+const SimulatedLibraries::Simulated SimulatedLibraries::kSimulated[] = {
+    KESTRUM_SIMULATED(LoadLibraryW),       KESTRUM_SIMULATED(GetProcAddressW),
+    KESTRUM_SIMULATED(FreeLibrary),        KESTRUM_SIMULATED(MessageBoxW),
+    KESTRUM_SIMULATED(NLedSetDevice),      KESTRUM_SIMULATED(PlaySoundW),
+    KESTRUM_SIMULATED(MessageBeep),        KESTRUM_SIMULATED(Sleep),
+    KESTRUM_SIMULATED(GetModuleFileNameW), KESTRUM_SIMULATED(LocalAlloc),
+    KESTRUM_SIMULATED(LocalFree),          KESTRUM_SIMULATED(TerminateProcess),
+    KESTRUM_SIMULATED(ExitThread),
+};
+#undef KESTRUM_SIMULATED
+
 std::optional<uint32_t> SimulatedLibraries::Resolve(const ImageImport& import, bool thumb) {
-  const std::optional<size_t> found = FindExport(import);
+  const std::optional<uint32_t> found = FindExport(import);
   if (!found) return std::nullopt;
-  return (kCoredllBase + 4 * static_cast<uint32_t>(*found)) | (thumb ? 1u : 0u);
+  return (kCoredllBase + 4 * *found) | (thumb ? 1u : 0u);
 }
 
-bool SimulatedLibraries::IsStub(uint32_t address) const { return !StubName(address).empty(); }
+std::optional<uint32_t> SimulatedLibraries::StubIndex(uint32_t address) {
+  const uint32_t index = (address - kCoredllBase) / 4;
+  const bool stub = address >= kCoredllBase && address % 4 == 0 && index < kCoredllExportCount;
+  return stub ? std::optional<uint32_t>(index) : std::nullopt;
+}
 
 std::string SimulatedLibraries::StubName(uint32_t address) const {
   if (address == kGetterAddress) return "shphonelib.dll!GetMannerMode";
   if (address == kSetterAddress) return "shphonelib.dll!SetMannerMode";
-  const uint32_t index = (address - kCoredllBase) / 4;
-  const bool in_table = address >= kCoredllBase && address % 4 == 0 && index < kExportCount;
-  return in_table ? std::string("COREDLL.dll!") + kExports[index].name : "";
+  const std::optional<uint32_t> index = StubIndex(address);
+  return index ? "COREDLL.dll!" + std::string(kCoredllExports[*index].name) : "";
 }
 
 CallResult SimulatedLibraries::Call(uint32_t address, const Guest& guest) {
   if (address == kGetterAddress) return GetMannerMode(guest);
   if (address == kSetterAddress) return SetMannerMode(guest);
-  if (!IsStub(address)) return CallResult::Fault("jump into a library at " + Hex32(address));
-  return (this->*kExports[(address - kCoredllBase) / 4].handler)(guest);
+  const std::optional<uint32_t> index = StubIndex(address);
+  if (!index) return CallResult::Fault("jump into a library at " + Hex32(address));
+  for (const Simulated& simulated : kSimulated) {
+    if (simulated.index == *index) return (this->*simulated.handler)(guest);
+  }
+  return CallResult::Fault(StubName(address) + " is not simulated");
 }
 
 CallResult SimulatedLibraries::EntryReturned(int32_t status) {

@@ -40,9 +40,9 @@ class SimulatedLibraries {
 
   // What the loader binds an import to: the export's entry point (with bit 0
   // set when the libraries are Thumb code), or nothing if COREDLL lacks it.
+  // Every export of COREDLL binds, whether the runner answers it or not.
   static std::optional<uint32_t> Resolve(const ImageImport& import, bool thumb);
 
-  bool IsStub(uint32_t address) const;
   std::string StubName(uint32_t address) const;
   CallResult Call(uint32_t address, const Guest& guest);
   // The platform ends the primary thread with what its entry returned.
@@ -58,14 +58,13 @@ class SimulatedLibraries {
 
  private:
   using Handler = CallResult (SimulatedLibraries::*)(const Guest&);
-  struct Export {
-    const char* name;
-    uint16_t ordinal;
+  // A COREDLL export the runner answers, by its place in COREDLL's table.
+  struct Simulated {
+    uint32_t index;
     Handler handler;
   };
-  static const Export kExports[];
-  static const size_t kExportCount;
-  static std::optional<size_t> FindExport(const ImageImport& import);
+  static const Simulated kSimulated[];
+  static std::optional<uint32_t> StubIndex(uint32_t address);
 
   void Trace(const TraceLine& line);
   std::optional<std::u16string> WideArgument(const Guest& guest, int index, const char* what,
