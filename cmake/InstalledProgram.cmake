@@ -3,20 +3,14 @@
 # the interface target kestrum_installed_program: the emulated phone and the
 # recording platform start the program there, so that it finds the phone
 # library where an installed program does.
+include(${CMAKE_CURRENT_LIST_DIR}/PythonAtConfigure.cmake)
 set(_packaging ${CMAKE_SOURCE_DIR}/packaging)
-set_property(
-  DIRECTORY APPEND
-  PROPERTY CMAKE_CONFIGURE_DEPENDS ${_packaging}/installed_program.py
-           ${_packaging}/install_layout.py ${_packaging}/phone_folders.py)
-execute_process(
-  COMMAND ${KESTRUM_SYSTEM_PYTHON} -B ${_packaging}/installed_program.py
-  OUTPUT_VARIABLE KESTRUM_INSTALLED_PROGRAM
-  RESULT_VARIABLE _result
-  ERROR_VARIABLE _message
-  ERROR_STRIP_TRAILING_WHITESPACE)
-if(NOT _result EQUAL 0)
-  message(FATAL_ERROR "${_message}")
-endif()
+kestrum_python_at_configure(
+  OUTPUT KESTRUM_INSTALLED_PROGRAM
+  DEPENDS ${_packaging}/install_layout.py ${_packaging}/phone_folders.py
+  COMMAND ${_packaging}/install_layout.py)
+# As the text of a C string literal.
+string(REPLACE "\\" "\\\\" KESTRUM_INSTALLED_PROGRAM "${KESTRUM_INSTALLED_PROGRAM}")
 
 set(_generated ${CMAKE_BINARY_DIR}/generated/layout)
 configure_file(${_packaging}/installed_program.h.in ${_generated}/packaging/installed_program.h

@@ -53,3 +53,7 @@ def checked_os_version(version):
 def installed_program_path():
     """Where a phone's installer puts the program."""
     return phone_folders.expand(INSTALL_DIR) + "\\" + PROGRAM
+
+
+if __name__ == "__main__":
+    print(installed_program_path(), end="")
