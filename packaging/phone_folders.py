@@ -9,6 +9,6 @@ CE_STRINGS = {"%CE1%": "\\Program Files"}
 
 def expand(path):
     """path with a leading macro member as the phone's folder; a macro
-    stands only as a path's whole first member (setup_file.py)."""
+    stands only as a path's whole first folder (read_setup_file.py)."""
     first, separator, rest = path.partition("\\")
     return CE_STRINGS.get(first, first) + separator + rest

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Reads a Windows CE installer's binary setup file (the cabinet member
-*.000) as cabextract's wince_cab_format.html describes it, and lists every
-fault that would make an installer misread it. Deliberately shares nothing
-with the project's writer, so that a fault in the writer cannot hide here.
+*.000) as cabextract's wince_cab_format.html describes it and cabwiz writes
+it (docs/cabwiz-output.md), and lists every fault that would make an
+installer misread it. Deliberately shares nothing with the project's writer,
+so that a fault in the writer cannot hide here; what a cabinet promises (its
+processor, names and folders) is for its own checks to judge.
 
 Usage: read_setup_file.py FILE [--members NAME ...]
 Prints what the file installs; exit 0 when sound, 1 with the faults on
@@ -21,7 +23,6 @@ strings_count dirs_count files_count hives_count keys_count links_count
 strings_at dirs_at files_at hives_at keys_at links_at
 app_at app_length provider_at provider_length unsupported_at unsupported_length
 unknown4 unknown5""".split()
-ARM = 2577
 CE_DIRECTORIES = 17
 KNOWN_FILE_FLAGS = 0x80000000 | 0x40000000 | 0x20000000 | 0x10000000 | 0x400 | 0x10 | 0x2 | 0x1
 
@@ -74,14 +75,14 @@ class SetupFile:
 
 
 def text(setup, what, raw):
-    """A null-terminated ASCII string that fills its declared length."""
-    if not raw or raw[-1] != 0:
+    """A null-terminated ASCII string in its declared length, which may
+    hold more 0s after it (cabwiz pads to a multiple of 4 bytes)."""
+    body, zero, padding = raw.partition(b"\0")
+    if not zero:
         setup.fault(f"{what} does not end with its 0")
-        return raw.decode("latin-1")
-    body = raw[:-1]
-    if 0 in body:
-        setup.fault(f"{what} holds a 0 before its end")
-    if any(c < 0x20 or c > 0x7E for c in body if c):
+    elif padding.strip(b"\0"):
+        setup.fault(f"{what} holds text after its 0")
+    if any(c < 0x20 or c > 0x7E for c in body):
         setup.fault(f"{what} is not printable ASCII")
     return body.decode("latin-1")
 
@@ -96,12 +97,10 @@ def read_header(setup):
         return False
     if h["length"] != len(setup.data):
         setup.fault(f"length field {h['length']} differs from the file's {len(setup.data)} bytes")
-    # Of the words with a fixed value only the signature and the processor
-    # are known to matter: the installer checks the processor type (CEDevice,
-    # learn.microsoft.com/en-us/previous-versions/windows/embedded/aa924393).
-    # The words of unknown purpose are not judged.
-    if h["architecture"] != ARM:
-        setup.fault(f"architecture {h['architecture']} is not ARM ({ARM})")
+    # The words of unknown purpose are not judged, nor the processor type:
+    # any value is one an installer compares with its own (0 stands for any,
+    # CEDevice, learn.microsoft.com/en-us/previous-versions/windows/embedded/
+    # aa924393).
     low, high = (h["os_min_major"], h["os_min_minor"]), (h["os_max_major"], h["os_max_minor"])
     if high != (0, 0) and low > high:
         setup.fault(f"lowest OS version {low} is above the highest {high}")
@@ -184,14 +183,13 @@ def read_string(setup, reader, what):
 
 
 def check_dir_members(setup, what, ids):
-    """Each member one folder name; a %CEn% macro only as the first, the one
-    place an installer expands it."""
-    for index, string_id in enumerate(i for i in ids if i):
-        member = setup.strings.get(string_id, "")
-        if "\\" in member:
-            setup.fault(f'{what} member "{member}" holds a backslash')
-        if index > 0 and re.fullmatch(r"%CE\d+%", member):
-            setup.fault(f"{what} has {member} after its first member")
+    """Each member one folder or several (cabwiz writes a whole path as one
+    string); a %CEn% macro only as the path's first folder, the one place an
+    installer expands it."""
+    path = "\\".join(setup.strings.get(i, "") for i in ids if i)
+    for folder in path.split("\\")[1:]:
+        if re.fullmatch(r"%CE\d+%", folder):
+            setup.fault(f"{what} has {folder} after its first folder")
 
 
 def read_dir(setup, reader, what):
@@ -296,6 +294,7 @@ def describe(setup):
              f"os {h['os_min_major']}.{h['os_min_minor']}..{h['os_max_major']}.{h['os_max_minor']}"
              f" build {h['build_min']}..{h['build_max']:#x}"]
     lines += [f"dir {i}: {path}" for i, path in setup.dirs.items()]
+    lines += [f"hive {i}: {path}" for i, path in setup.hives.items()]
     lines += [f"file {i}: {setup.dirs.get(d, '?')}\\{name}" for i, (d, name) in setup.files.items()]
     for link_id, base, name, kind, target in setup.links:
         goal = setup.files.get(target, (0, "?"))[1] if kind == 1 else setup.dirs.get(target, "?")

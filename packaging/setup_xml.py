@@ -1,7 +1,8 @@
 """Writes _setup.xml, the provisioning document that the installers of
 OS 5.1 and later follow when a cabinet holds one: the Install
-characteristic, then the FileOperation that extracts the program and makes
-its Start-menu shortcut."""
+characteristic, the FileOperation that extracts the program and makes its
+Start-menu shortcut, and an empty Registry characteristic, in the shape
+cabwiz writes (docs/cabwiz-output.md)."""
 
 import xml.etree.ElementTree as ET
 
@@ -63,6 +64,9 @@ def setup_xml(os_version_min, provider):
     root = ET.Element("wap-provisioningdoc")
     install_characteristic(root, os_version_min, provider)
     file_operation_characteristic(root)
-    ET.indent(root)
-    text = '<?xml version="1.0" encoding="utf-8"?>\n' + ET.tostring(root, encoding="unicode")
-    return (text + "\n").encode("utf-8")
+    # cabwiz writes it even with no keys, its start and end tags on two lines.
+    add(root, "characteristic", type="Registry").text = "\n"
+    # As cabwiz: no declaration, one element a line, no indentation, CRLF,
+    # no line end after the last tag.
+    ET.indent(root, space="")
+    return ET.tostring(root, encoding="unicode").replace("\n", "\r\n").encode("ascii")

@@ -23,6 +23,7 @@ PROGRAM = r"\Program Files\Kestrum\Kestrum.exe"
 PROMISED = {"installs": {"KESTRUM.001": PROGRAM},
             "shortcuts": {r"\Windows\Start Menu\Programs\Kestrum.lnk": PROGRAM},
             "remove_programs_name": "iddorvil Kestrum"}
+ARM = 2577  # PROCESSOR_STRONGARM, the type every ARM phone reports (CEDevice)
 # The installer refuses a phone older than this, as the loader would refuse
 # the image.
 LOWEST_OS = {"Kestrum-WM6-OS5.2.cab": "5.2", "Kestrum-WM5-OS5.1.cab": "5.1"}
@@ -72,7 +73,12 @@ def check_image(cab, unpacked):
 
 def check_setup_xml(cab, unpacked):
     raw = unpacked("_setup.xml")
-    require(raw.startswith(b'<?xml version="1.0" encoding="utf-8"?>'), "no UTF-8 declaration")
+    # cabwiz's shape (docs/cabwiz-output.md): no declaration, one unindented
+    # tag a line, CRLF, no line end after the last.
+    lines = raw.split(b"\r\n")
+    require(lines[0] == b"<wap-provisioningdoc>" and lines[-1] == b"</wap-provisioningdoc>"
+            and all(line[:1] == b"<" and b"\n" not in line for line in lines),
+            "not in cabwiz's shape")
     root = ET.fromstring(raw)
     operations = root.find("characteristic[@type='FileOperation']")
     require(operations is not None, "no FileOperation characteristic")
@@ -137,6 +143,8 @@ def check_promises(cab, unpacked):
              "_setup.xml": setup_xml_promises(ET.fromstring(unpacked("_setup.xml")))}
     for member, promises in found.items():
         require(promises == wanted, f"{member} promises {promises}, the README {wanted}")
+    processor = read_setup_file(unpacked("KESTRUM.000")).header["architecture"]
+    require(processor == ARM, f"KESTRUM.000 is for processor {processor}, not ARM ({ARM})")
 
 
 def make(cab, output, zone):
