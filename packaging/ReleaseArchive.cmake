@@ -1,13 +1,16 @@
-# The download for phone owners, <project>-<version>.zip in the build folder:
-# every image and cabinet kestrum_cabinet() was given or made, named by its
-# path under phone/, with the Japanese guide, the licence and checksums.
-# include() after the cabinets; sets KESTRUM_RELEASE_ARCHIVE (the file),
-# KESTRUM_RELEASE_MEMBERS (NAME=FILE for each built file packed) and the
-# inputs the tests rebuild it from: KESTRUM_RELEASE_GUIDE, _LICENSE, _SCRIPT.
+# The download for phone owners, <project>-<version>.zip in the build folder,
+# which unpacks into one folder of the same name: every image and cabinet
+# kestrum_cabinet() was given or made, named by its path under phone/, the
+# leave-sound shortcut, the Japanese guide with the version filled in, the
+# licence and checksums. include() after the cabinets; sets
+# KESTRUM_RELEASE_ARCHIVE (the file), KESTRUM_RELEASE_MEMBERS (NAME=FILE for
+# each built file packed) and the inputs the tests rebuild it from:
+# KESTRUM_RELEASE_GUIDE, _LICENSE, _SCRIPT.
 include_guard(GLOBAL)
 
 set(KESTRUM_RELEASE_ARCHIVE ${CMAKE_BINARY_DIR}/${PROJECT_NAME}-${PROJECT_VERSION}.zip)
-set(KESTRUM_RELEASE_GUIDE ${CMAKE_SOURCE_DIR}/docs/ja/readme.txt)
+set(KESTRUM_RELEASE_GUIDE ${CMAKE_BINARY_DIR}/generated/release/readme.txt)
+configure_file(${CMAKE_SOURCE_DIR}/docs/ja/readme.txt ${KESTRUM_RELEASE_GUIDE} @ONLY)
 set(KESTRUM_RELEASE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(KESTRUM_RELEASE_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/make_release_archive.py)
 
@@ -34,6 +37,7 @@ add_custom_command(
           --guide ${KESTRUM_RELEASE_GUIDE} --license ${KESTRUM_RELEASE_LICENSE}
           ${KESTRUM_RELEASE_MEMBERS}
   DEPENDS ${KESTRUM_RELEASE_SCRIPT} ${KESTRUM_RELEASE_GUIDE} ${KESTRUM_RELEASE_LICENSE}
+          ${CMAKE_CURRENT_LIST_DIR}/install_layout.py ${CMAKE_CURRENT_LIST_DIR}/phone_folders.py
           ${release_files}
   COMMENT "Packing ${archive_name}"
   VERBATIM)

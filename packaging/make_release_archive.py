@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Packs the download for phone owners: the cabinets and images as built,
-the Japanese guide and the licence as text Notepad shows, and checksums.
+the leave-sound shortcut, the Japanese guide and the licence as text Notepad
+shows, and checksums, all in one folder named after the archive.
 
 Usage: make_release_archive.py --output Kestrum-X.zip --guide readme.txt
                                --license LICENSE NAME=FILE...
@@ -17,9 +18,14 @@ import sys
 import unicodedata
 import zipfile
 
+import install_layout as layout
+
 GUIDE_MEMBER = "readme-ja.txt"
 LICENSE_MEMBER = "LICENSE.txt"
 CHECKSUMS_MEMBER = "SHA256SUMS"
+SHORTCUT_MEMBER = "Kestrum-sound.lnk"
+# The sound the shipped shortcut plays, the guide's example.
+LEAVE_SOUND = "\\My Documents\\leave.wav"
 # Notepad on a Japanese Windows reads text without a BOM that is not valid
 # UTF-8 in the ANSI code page, 932, as every older Windows tool does; the
 # cp932 codec is Windows' own table, not plain Shift_JIS.
@@ -51,6 +57,14 @@ def notepad_bytes(text, origin):
     return text.replace("\n", "\r\n").encode(TEXT_CODEC)
 
 
+def leave_shortcut():
+    """A shortcut as the phone's shell reads one: the count of the characters
+    after '#', '#', then the quoted program and its argument, the sound. The
+    phone reads it in its own code page, so it must be ASCII."""
+    target = f'"{layout.installed_program_path()}" "{LEAVE_SOUND}"'
+    return f"{len(target)}#{target}".encode("ascii")
+
+
 def checksums(members):
     lines = [f"{hashlib.sha256(data).hexdigest()}  {name}\n"
              for name, data in sorted(members.items())]
@@ -80,21 +94,32 @@ def collect(args):
         name, equals, path = pair.partition("=")
         if not equals or not SAFE_NAME.fullmatch(name):
             raise ArchiveError(f"{pair!r} is not NAME=FILE with a plain ASCII relative NAME")
-        if name in members or name in (GUIDE_MEMBER, LICENSE_MEMBER, CHECKSUMS_MEMBER):
+        if name in members or name in (SHORTCUT_MEMBER, GUIDE_MEMBER, LICENSE_MEMBER,
+                                       CHECKSUMS_MEMBER):
             raise ArchiveError(f"member {name} is given twice")
         members[name] = read(path)
+    members[SHORTCUT_MEMBER] = leave_shortcut()
     members[GUIDE_MEMBER] = notepad_bytes(read_text(args.guide), args.guide)
     members[LICENSE_MEMBER] = notepad_bytes(read_text(args.license), args.license)
     members[CHECKSUMS_MEMBER] = checksums(members)
     return members
 
 
+def archive_folder(output):
+    """The one folder the archive unpacks into, named after it."""
+    folder, dot_zip = os.path.splitext(os.path.basename(output))
+    if dot_zip != ".zip" or not SAFE_NAME.fullmatch(folder):
+        raise ArchiveError(f"{output} is not a plain ASCII NAME.zip")
+    return folder
+
+
 def write_archive(output, members):
+    folder = archive_folder(output)
     partial = output + ".partial"
     try:
         with zipfile.ZipFile(partial, "w") as archive:
             for name in sorted(members):
-                info = zipfile.ZipInfo(name, MEMBER_DATE)
+                info = zipfile.ZipInfo(f"{folder}/{name}", MEMBER_DATE)
                 # As a Windows tool writes it: no Unix permissions to vary,
                 # only the archive attribute, set on every stored file.
                 info.create_system = 0

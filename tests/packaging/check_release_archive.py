@@ -27,17 +27,18 @@ def pack(output, members, guide=None):
 
 def check_members(archive):
     sums = release.CHECKSUMS_MEMBER
-    assert archive.namelist() == sorted([*BUILT, release.GUIDE_MEMBER, release.LICENSE_MEMBER,
-                                         sums]), archive.namelist()
+    # All in one folder named after the archive, as it unpacks.
+    assert archive.namelist() == [FOLDER + name for name in sorted(
+        [*BUILT, release.SHORTCUT_MEMBER, release.GUIDE_MEMBER, release.LICENSE_MEMBER, sums])]
     for name, path in BUILT.items():
-        assert archive.read(name) == Path(path).read_bytes(), f"{name} differs from {path}"
-    listed = [f"{hashlib.sha256(archive.read(name)).hexdigest()}  {name}"
-              for name in archive.namelist() if name != sums]
-    assert archive.read(sums).decode("ascii").splitlines() == listed, archive.read(sums)
+        assert archive.read(FOLDER + name) == Path(path).read_bytes(), f"{name} differs from {path}"
+    listed = [f"{hashlib.sha256(archive.read(name)).hexdigest()}  {name.removeprefix(FOLDER)}"
+              for name in archive.namelist() if name != FOLDER + sums]
+    assert archive.read(FOLDER + sums).decode("ascii").splitlines() == listed, sums
 
 
 def check_text(archive):
-    guide, license_text = (archive.read(name).decode("cp932")
+    guide, license_text = (archive.read(FOLDER + name).decode("cp932")
                            for name in (release.GUIDE_MEMBER, release.LICENSE_MEMBER))
     # As written, with CRLF line ends alone.
     for text, source in ((guide, GUIDE), (license_text, LICENSE)):
@@ -53,9 +54,10 @@ def check_reproducible(archive):
             copy.parent.mkdir(parents=True, exist_ok=True)
             shutil.copyfile(BUILT[name], copy)
             os.utime(copy, (946684800, 946684800))  # 2000-01-01
-        result = pack(Path(directory, "a.zip"), copies)
+        again = Path(directory, Path(ARCHIVE).name)
+        result = pack(again, copies)
         assert result.returncode == 0, result.stderr
-        assert Path(directory, "a.zip").read_bytes() == Path(ARCHIVE).read_bytes(), "differs"
+        assert again.read_bytes() == Path(ARCHIVE).read_bytes(), "differs"
 
 
 def check_refusal(archive):
@@ -70,6 +72,7 @@ def check_refusal(archive):
 if __name__ == "__main__":
     check, SCRIPT, ARCHIVE, GUIDE, LICENSE, *pairs = sys.argv[1:]
     BUILT = dict(pair.split("=", 1) for pair in pairs)
+    FOLDER = Path(ARCHIVE).stem + "/"
     sys.path.insert(0, str(Path(SCRIPT).parent))
     import make_release_archive as release  # noqa: E402
     with zipfile.ZipFile(ARCHIVE) as built_archive:

@@ -1,11 +1,11 @@
 #!/usr/bin/python3
-"""The owners' guide's leave-sound shortcut, as the phone would follow it: its
-count must be the characters after '#', its line ASCII alone (the phone reads
-it in its own code page, Notepad saves UTF-8), its quoted program must be
-where the cabinet installs Kestrum.exe, and the image from the cabinet,
-started with the rest as its command line, must hand PlaySoundW the guide's
-sound file.
-Usage: guide_shortcut_test.py GUIDE CABINET CABEXTRACT CERUNNER"""
+"""The leave-sound shortcut in the release archive, which the owners' guide
+quotes, as the phone would follow it: its count must be the characters after
+'#', its line ASCII alone (the phone reads it in its own code page, Notepad
+saves UTF-8), its quoted program must be where the cabinet installs
+Kestrum.exe, and the image from the cabinet, started with the rest as its
+command line, must hand PlaySoundW the guide's sound file.
+Usage: guide_shortcut_test.py ARCHIVE CABINET CABEXTRACT CERUNNER"""
 
 import os
 import re
@@ -13,13 +13,14 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                 "packaging"))
 import install_layout as layout  # noqa: E402
 
-GUIDE = CABINET = CABEXTRACT = CERUNNER = None
+ARCHIVE = CABINET = CABEXTRACT = CERUNNER = None
 SOUND = "\\My Documents\\leave.wav"
 SHORTCUT_LINE = re.compile(r"^ {4}(\d+)#(.*)$")
 
@@ -43,8 +44,12 @@ def split_target(target):
 
 class GuideShortcut(unittest.TestCase):
     def setUp(self):
-        with open(GUIDE, encoding="utf-8") as guide:
-            self.count, self.target = shortcut(guide.read())
+        with zipfile.ZipFile(ARCHIVE) as archive:
+            folder = os.path.basename(ARCHIVE).removesuffix(".zip")
+            guide = archive.read(f"{folder}/readme-ja.txt").decode("cp932")
+            shipped = archive.read(f"{folder}/Kestrum-sound.lnk").decode("latin-1")
+        self.count, self.target = shortcut(guide)
+        self.assertEqual(f"{self.count}#{self.target}", shipped)
 
     def test_count_is_the_characters_after_the_hash(self):
         self.assertEqual(self.count, len(self.target))
@@ -69,6 +74,6 @@ class GuideShortcut(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    GUIDE, CABINET, CABEXTRACT, CERUNNER = sys.argv[1:5]
+    ARCHIVE, CABINET, CABEXTRACT, CERUNNER = sys.argv[1:5]
     del sys.argv[1:5]
     unittest.main()
