@@ -44,6 +44,9 @@ def check_text(archive):
     for text, source in ((guide, GUIDE), (license_text, LICENSE)):
         assert text == Path(source).read_text("utf-8").replace("\n", "\r\n"), source
     assert not MARKUP.search(guide), MARKUP.search(guide)
+    # Notepad without wrapping: 76 columns, a double-byte character taking two.
+    wide = [line for line in guide.splitlines() if len(line.encode("cp932")) > 76]
+    assert not wide, wide
 
 
 def check_reproducible(archive):
