@@ -66,7 +66,8 @@ def leave_shortcut():
 
 
 def checksums(members):
-    lines = [f"{hashlib.sha256(data).hexdigest()}  {name}\n"
+    # CRLF, for the Notepad of older Windows; sha256sum -c reads it too.
+    lines = [f"{hashlib.sha256(data).hexdigest()}  {name}\r\n"
              for name, data in sorted(members.items())]
     return "".join(lines).encode("ascii")
 
