@@ -198,8 +198,8 @@ TEST(ModuleCalls, MissingModulesAndNamesGiveNull) {
   const std::string text = capture.Text();
   EXPECT_NE(text.find(" LoadLibraryW name=\"kestrum-no-such-library.dll\" -> null\n"),
             std::string::npos);
-  EXPECT_NE(text.find(" GetProcAddressW ordinal=3 -> null\n"), std::string::npos);
-  EXPECT_NE(text.find(" FreeLibrary -> 0\n"), std::string::npos);
+  EXPECT_NE(text.find(" GetProcAddressW ordinal=3 module=0x00000000 -> null\n"), std::string::npos);
+  EXPECT_NE(text.find(" FreeLibrary module=0x00000000 -> 0\n"), std::string::npos);
 }
 
 // A module's ELF symbols are not its exports: only an export directory is.
