@@ -1,11 +1,11 @@
 // LoadLibraryW, GetProcAddressW and FreeLibrary over dlopen. The name gets
-// the phone's default extension (support/file_lookup.h), and a bare name is
-// looked for as the phone's loader does where a host has the folder: beside
-// the program, then by the system's search in place of \Windows. The phone's
-// first place, its root, has no host counterpart: the current folder is
-// never searched. Names compare exactly, as Linux file systems do: folding
-// case would take a folder scan, and could pick one of two files that
-// differ only in case, which a phone cannot hold.
+// the phone's default extension and is looked for where the phone's loader
+// looks (support/file_lookup.h) and a host has the place: a path from the
+// root there only, any other beside the program by its file name, then a
+// bare one by the system's search in place of \Windows and the ROM; never
+// in the current folder. Names compare exactly, as Linux file systems do:
+// folding case would take a folder scan, and could pick one of two files
+// that differ only in case, which a phone cannot hold.
 // A module's exports are its export directory's names (export_directory.h),
 // not its ELF symbols.
 #include <dlfcn.h>
@@ -59,10 +59,11 @@ void* OpenModule(const std::string& path) {
 // the phone: falling through could bind a different library of that name.
 void* LoadByName(const std::string& name) {
   if (name.empty()) return nullptr;
-  if (name.find('/') != std::string::npos) return OpenModule(name);
+  if (name.starts_with('/')) return OpenModule(name);
+  const std::string file = name.substr(name.rfind('/') + 1);
   const auto folder = ProgramFolder();
-  if (folder && IsFile(*folder + name)) return OpenModule(*folder + name);
-  return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (folder && IsFile(*folder + file)) return OpenModule(*folder + file);
+  return file == name ? dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
 }
 
 // The CE loader's GetProcAddress compares the name with each export's name

@@ -211,6 +211,21 @@ TEST(ModuleCalls, LoadsASystemLibraryByItsBareNameButFindsNoExports) {
   EXPECT_EQ(FreeLibrary(module), 1);
 }
 
+// A relative name with a folder is looked for beside the program by its file
+// name, never from the current folder, which the phone does not have.
+TEST(ModuleCalls, NeverLooksInTheCurrentFolder) {
+  char folder[] = "/tmp/kestrum-cwd-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::filesystem::create_directory(std::string(folder) + "/sub");
+  std::filesystem::copy_file(KESTRUM_PHONE_LIBRARY, std::string(folder) + "/sub/lib.dll");
+  const auto saved = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  StderrCapture capture;
+  EXPECT_EQ(LoadLibraryW(u"sub/lib"), nullptr);
+  std::filesystem::current_path(saved);
+  std::filesystem::remove_all(folder);
+}
+
 constexpr LPCWSTR kGetter = u"?GetMannerMode@CshphoneClientlib@@SAHXZ";
 constexpr LPCWSTR kSetter = u"?SetMannerMode@CshphoneClientlib@@SAXH@Z";
 
