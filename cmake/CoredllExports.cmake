@@ -5,7 +5,7 @@
 # that the device's import thunks and the runner's COREDLL include, each only
 # when its text changes, so that only what includes it is rebuilt. A bad
 # table stops the configure with the reader's message; editing either table
-# re-runs this.
+# re-runs this. The thunks' list, read back, names the runner's handlers.
 set(KESTRUM_COREDLL_IMPORTS ${CMAKE_SOURCE_DIR}/platform/wince/coredll_imports.tsv)
 set(KESTRUM_COREDLL_PLATFORM_EXPORTS ${CMAKE_SOURCE_DIR}/tools/cerunner/coredll_exports_ce5.tsv)
 set(KESTRUM_COREDLL_TABLE_READER ${CMAKE_SOURCE_DIR}/platform/wince/coredll_table.py)
@@ -16,3 +16,8 @@ kestrum_python_at_configure(
           ${KESTRUM_COREDLL_TABLE_READER}
   COMMAND ${KESTRUM_COREDLL_TABLE_READER} ${KESTRUM_COREDLL_IMPORTS}
           ${KESTRUM_COREDLL_PLATFORM_EXPORTS} ${KESTRUM_COREDLL_GENERATED_DIR})
+file(STRINGS ${KESTRUM_COREDLL_GENERATED_DIR}/coredll_imports.inc imports REGEX "^  coredll_import ")
+list(TRANSFORM imports REPLACE "^  coredll_import (.+)$" "X(\\1)")
+list(JOIN imports " " imports)
+file(CONFIGURE OUTPUT ${KESTRUM_COREDLL_GENERATED_DIR}/coredll_handlers.h @ONLY
+     CONTENT "// Made by cmake/CoredllExports.cmake.\n#define KESTRUM_COREDLL_IMPORTS(X) ${imports}\n")

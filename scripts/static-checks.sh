@@ -23,8 +23,8 @@ case "$check" in
   cppcheck)
     sources '(^|/)tests?/|_test\.cpp$' |
       xargs cppcheck --enable=warning,style,performance,portability --std=c++20 --language=c++ \
-        --inline-suppr --error-exitcode=1 -q -I . -I "$build/generated/program" \
-        -I "$build/generated/layout" \
+        --inline-suppr --error-exitcode=1 -q -I . -I "$build/generated" \
+        -I "$build/generated/program" -I "$build/generated/layout" \
         --suppress=missingIncludeSystem --suppress=unusedFunction \
         --suppress=unusedStructMember --suppress=useStlAlgorithm
     ;;

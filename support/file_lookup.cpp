@@ -18,18 +18,14 @@ bool HasExtension(std::u16string_view name) {
   return dot != std::u16string_view::npos && name.find(u'\\', dot) == std::u16string_view::npos;
 }
 
-std::u16string Rooted(const std::u16string& path) {
-  return path.starts_with(u'\\') ? path : u"\\" + path;
-}
-
 // The places LoadLibraryW looks for the name, in no order (file_lookup.h).
 std::vector<std::u16string> LibraryPlaces(std::u16string_view name,
                                           std::u16string_view program_path) {
   const std::u16string file = LibraryFileName(name);
   if (file.empty()) return {};
-  if (file.find(u'\\') != std::u16string::npos) return {Rooted(file)};
+  if (file.starts_with(u'\\')) return {file};
   const std::u16string program_folder(program_path.substr(0, program_path.rfind(u'\\') + 1));
-  return {Rooted(file), Rooted(program_folder + file), u"\\Windows\\" + file};
+  return {program_folder + file.substr(file.rfind(u'\\') + 1), u"\\Windows\\" + file, u"\\" + file};
 }
 
 }  // namespace

@@ -24,14 +24,13 @@ bool SameFileName(std::u16string_view a, std::u16string_view b);
 std::u16string LibraryFileName(std::u16string_view name);
 
 // Whether LoadLibraryW(name), called by the program at program_path, finds
-// the library kept at library_path. The loader looks for a name with a path
-// only there; a bare name it looks for in the program's folder, in \Windows,
-// among the ROM's modules, as given in the root (CE has no current folder)
-// and on the OEM's search path (the same Remarks; the CE 5 kernel's
-// loader.c, OpenExecutable). It tries them in turn, but a simulated phone
-// holds one library of a name, so the order decides nothing and is not
-// kept. The phones' library is in \Windows, so neither the ROM nor the OEM's
-// path is simulated.
+// the library kept at library_path. CE 5's loader (OpenExecutable, loader.c)
+// tries a path from the root there only; any other name by its file name in
+// the program's folder, then as given under \Windows, among the ROM's modules
+// (if bare or in Windows\), under the root (CE has no current folder) and on
+// the OEM's search path. A simulated phone holds one library of a name, so
+// the order is not kept; the phones' library is in \Windows, so neither the
+// ROM nor the OEM's path is simulated, nor '/', which the loader takes as '\'.
 bool LoadsLibraryAt(std::u16string_view name, std::u16string_view program_path,
                     std::u16string_view library_path);
 

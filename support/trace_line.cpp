@@ -24,16 +24,13 @@ void AddIfSet(TraceLine& line, std::string_view key, int32_t value) {
 }
 
 const char* LedStateName(int32_t off_on_blink) {
-  switch (off_on_blink) {
-    case 0:
-      return "off";
-    case 1:
-      return "on";
-    case 2:
-      return "blink";
-    default:
-      return nullptr;
-  }
+  constexpr const char* kNames[] = {"off", "on", "blink"};
+  return off_on_blink >= 0 && off_on_blink <= 2 ? kNames[off_on_blink] : nullptr;
+}
+
+TraceLine WithHandleIf(bool shown, TraceLine line, std::string_view key, uintptr_t handle) {
+  if (shown) line.Field(key, Hex32(static_cast<uint32_t>(handle)));
+  return line;
 }
 
 }  // namespace
@@ -88,6 +85,24 @@ std::string TraceLine::At(int64_t ms) const {
   std::string line = "@";
   line.append(std::to_string(ms)).append(" ").append(call_).append(rest_);
   return line;
+}
+
+TraceLine GetProcAddressLine(std::string_view quoted_name, uint32_t ordinal, uintptr_t module,
+                             bool loaded, bool found) {
+  TraceLine line("GetProcAddressW");
+  quoted_name.empty() ? line.Field("ordinal", ordinal) : line.Field("name", quoted_name);
+  return WithHandleIf(!loaded, line, "module", module).Result(found ? "ok" : "null");
+}
+
+TraceLine FreeLibraryLine(uintptr_t module, bool loaded, BOOL freed) {
+  return WithHandleIf(!loaded, TraceLine("FreeLibrary"), "module", module).Result(freed);
+}
+
+TraceLine MessageBoxLine(uintptr_t owner, std::string_view quoted_text,
+                         std::string_view quoted_caption, UINT style) {
+  TraceLine line("MessageBoxW");
+  line.Field("style", Hex32(style)).Field("caption", quoted_caption).Field("text", quoted_text);
+  return WithHandleIf(owner != 0, line, "owner", owner);
 }
 
 TraceLine NLedSetDeviceLine(UINT id, const NLED_SETTINGS_INFO* settings) {

@@ -36,6 +36,32 @@ class TraceLine {
   std::string rest_;
 };
 
+// One builder per call that two or more of the three trace. Text comes quoted
+// by the caller, which knows where it came from (host text by QuotedOrNull);
+// an empty name is an ordinal. A handle shows, as its low 32 bits (a phone
+// handle's width), only where the program gave one it should not have: a
+// module not loaded (by LoadLibraryW, not freed since), an owner window.
+inline std::string QuotedOrNull(const char16_t* text) {
+  return text != nullptr ? QuoteForTrace(std::u16string_view(text)) : "null";
+}
+inline TraceLine LoadLibraryLine(std::string_view quoted_name, bool loaded) {
+  return TraceLine("LoadLibraryW").Field("name", quoted_name).Result(loaded ? "ok" : "null");
+}
+TraceLine GetProcAddressLine(std::string_view quoted_name, uint32_t ordinal, uintptr_t module,
+                             bool loaded, bool found);
+TraceLine FreeLibraryLine(uintptr_t module, bool loaded, BOOL freed);
+TraceLine MessageBoxLine(uintptr_t owner, std::string_view quoted_text,
+                         std::string_view quoted_caption, UINT style);
+inline TraceLine MessageBeepLine(UINT type) {
+  return TraceLine("MessageBeep").Field("type", Hex32(type));
+}
+inline TraceLine SleepLine(DWORD ms) { return TraceLine("Sleep").Field("ms", ms); }
+inline TraceLine GetMannerModeLine(int32_t mode) { return TraceLine("GetMannerMode").Result(mode); }
+inline TraceLine SetMannerModeLine(int32_t value) {
+  return TraceLine("SetMannerMode").Field("value", value);
+}
+inline TraceLine ExitLine(int32_t status) { return TraceLine("exit").Field("status", status); }
+
 // NLedSetDevice: with a settings record, the state by name where it has one
 // and only the timing fields that are set; for another id, only the id.
 TraceLine NLedSetDeviceLine(UINT id, const NLED_SETTINGS_INFO* settings);

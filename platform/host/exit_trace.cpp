@@ -8,7 +8,7 @@ extern "C" {
 [[noreturn]] void __real_exit(int status) noexcept;
 
 [[noreturn]] void __wrap_exit(int status) noexcept {
-  kestrum::WriteTrace(kestrum::TraceLine("exit").Field("status", status));
+  kestrum::WriteTrace(kestrum::ExitLine(status));
   __real_exit(status);
 }
 }

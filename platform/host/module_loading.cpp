@@ -1,11 +1,11 @@
 // LoadLibraryW, GetProcAddressW and FreeLibrary over dlopen. The name gets
-// the phone's default extension (support/file_lookup.h), and a bare name is
-// looked for as the phone's loader does where a host has the folder: beside
-// the program, then by the system's search in place of \Windows. The phone's
-// first place, its root, has no host counterpart: the current folder is
-// never searched. Names compare exactly, as Linux file systems do: folding
-// case would take a folder scan, and could pick one of two files that
-// differ only in case, which a phone cannot hold.
+// the phone's default extension and is looked for where the phone's loader
+// looks (support/file_lookup.h) and a host has the place: a path from the
+// root there only, any other beside the program by its file name, then a
+// bare one by the system's search in place of \Windows and the ROM; never
+// in the current folder. Names compare exactly, as Linux file systems do:
+// folding case would take a folder scan, and could pick one of two files
+// that differ only in case, which a phone cannot hold.
 // A module's exports are its export directory's names (export_directory.h),
 // not its ELF symbols.
 #include <dlfcn.h>
@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,9 +27,12 @@
 
 namespace {
 
-// The CE loader takes a name pointer below 64 Ki as an export ordinal; the
-// stand-ins export by name only.
+// CE's loader takes a name pointer below 64 Ki as an ordinal; ours have none.
 constexpr uintptr_t kOrdinalLimit = 0x10000;
+
+// LoadLibraryW's handles not yet freed, counted: CE 5's loader acts only on a
+// module it holds (IsValidModule); dlsym or dlclose on another is undefined.
+std::map<void*, unsigned> loaded_modules;
 
 std::optional<std::string> ProgramFolder() {
   std::string path(4096, '\0');
@@ -55,16 +59,16 @@ void* OpenModule(const std::string& path) {
 // the phone: falling through could bind a different library of that name.
 void* LoadByName(const std::string& name) {
   if (name.empty()) return nullptr;
-  if (name.find('/') != std::string::npos) return OpenModule(name);
+  if (name.starts_with('/')) return OpenModule(name);
+  const std::string file = name.substr(name.rfind('/') + 1);
   const auto folder = ProgramFolder();
-  if (folder && IsFile(*folder + name)) return OpenModule(*folder + name);
-  return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (folder && IsFile(*folder + file)) return OpenModule(*folder + file);
+  return file == name ? dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
 }
 
 // The CE loader's GetProcAddress compares the name with each export's name
 // exactly, case and all; a module without an export directory exports nothing.
 FARPROC FindExport(HMODULE module, std::u16string_view name) {
-  if (module == nullptr) return nullptr;
   const auto* entry =
       static_cast<const kestrum::ExportEntry*>(dlsym(module, kestrum::kExportDirectorySymbol));
   for (; entry != nullptr && entry->name != nullptr; ++entry) {
@@ -73,38 +77,35 @@ FARPROC FindExport(HMODULE module, std::u16string_view name) {
   return nullptr;
 }
 
-const char* Outcome(const void* pointer) { return pointer != nullptr ? "ok" : "null"; }
-
 }  // namespace
 
 extern "C" HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
   const auto text = kestrum::Utf16View(lpLibFileName);
   const auto name = kestrum::Utf16ToBytes(kestrum::LibraryFileName(text));
   void* module = name ? LoadByName(*name) : nullptr;
-  kestrum::WriteTrace(kestrum::TraceLine("LoadLibraryW")
-                          .Field("name", kestrum::QuoteForTrace(text))
-                          .Result(Outcome(module)));
+  if (module != nullptr) ++loaded_modules[module];
+  kestrum::WriteTrace(
+      kestrum::LoadLibraryLine(kestrum::QuotedOrNull(lpLibFileName), module != nullptr));
   return static_cast<HMODULE>(module);
 }
 
 extern "C" FARPROC GetProcAddressW(HMODULE hModule, LPCWSTR lpProcName) {
   const auto address = reinterpret_cast<uintptr_t>(lpProcName);
-  if (address < kOrdinalLimit) {
-    kestrum::WriteTrace(kestrum::TraceLine("GetProcAddressW")
-                            .Field("ordinal", static_cast<int64_t>(address))
-                            .Result("null"));
-    return nullptr;
-  }
-  const auto text = kestrum::Utf16View(lpProcName);
-  const FARPROC entry = FindExport(hModule, text);
-  kestrum::WriteTrace(kestrum::TraceLine("GetProcAddressW")
-                          .Field("name", kestrum::QuoteForTrace(text))
-                          .Result(entry != nullptr ? "ok" : "null"));
+  const bool by_ordinal = address < kOrdinalLimit;
+  const bool loaded = loaded_modules.contains(hModule);
+  const FARPROC entry =
+      loaded && !by_ordinal ? FindExport(hModule, kestrum::Utf16View(lpProcName)) : nullptr;
+  kestrum::WriteTrace(kestrum::GetProcAddressLine(
+      by_ordinal ? "" : kestrum::QuotedOrNull(lpProcName), static_cast<uint32_t>(address),
+      reinterpret_cast<uintptr_t>(hModule), loaded, entry != nullptr));
   return entry;
 }
 
 extern "C" BOOL FreeLibrary(HMODULE hLibModule) {
-  const BOOL freed = kestrum::AnswerFreeLibrary(hLibModule != nullptr && dlclose(hLibModule) == 0);
-  kestrum::WriteTrace(kestrum::TraceLine("FreeLibrary").Result(freed));
+  const bool loaded = loaded_modules.contains(hLibModule);
+  if (loaded && --loaded_modules[hLibModule] == 0) loaded_modules.erase(hLibModule);
+  const BOOL freed = kestrum::AnswerFreeLibrary(loaded && dlclose(hLibModule) == 0);
+  kestrum::WriteTrace(
+      kestrum::FreeLibraryLine(reinterpret_cast<uintptr_t>(hLibModule), loaded, freed));
   return freed;
 }

@@ -25,7 +25,7 @@ timespec DeadlineAfter(DWORD milliseconds) {
 }  // namespace
 
 extern "C" void Sleep(DWORD dwMilliseconds) {
-  kestrum::WriteTrace(kestrum::TraceLine("Sleep").Field("ms", dwMilliseconds));
+  kestrum::WriteTrace(kestrum::SleepLine(dwMilliseconds));
   const timespec deadline = DeadlineAfter(dwMilliseconds);
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
   }

@@ -25,13 +25,12 @@ void WaitForEnter() {
 
 }  // namespace
 
-extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
+extern "C" int32_t MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
   const auto text = kestrum::Utf16View(lpText);
   const auto caption = kestrum::Utf16View(lpCaption);
-  kestrum::WriteTrace(kestrum::TraceLine("MessageBoxW")
-                          .Field("style", kestrum::Hex32(uType))
-                          .Field("caption", kestrum::QuoteForTrace(caption))
-                          .Field("text", kestrum::QuoteForTrace(text)));
+  kestrum::WriteTrace(kestrum::MessageBoxLine(reinterpret_cast<uintptr_t>(hWnd),
+                                              kestrum::QuotedOrNull(lpText),
+                                              kestrum::QuotedOrNull(lpCaption), uType));
   kestrum::WriteToStderr('[' + kestrum::Utf16ToDisplayUtf8(caption) + "]\n" +
                          kestrum::Utf16ToDisplayUtf8(text) + "\n");
   if (isatty(STDIN_FILENO) != 0) {
@@ -43,7 +42,6 @@ extern "C" int32_t MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT uTy
 
 // The terminal bell stands in for the phone's beep.
 extern "C" BOOL MessageBeep(UINT uType) {
-  kestrum::WriteTraceWithBell(
-      kestrum::TraceLine("MessageBeep").Field("type", kestrum::Hex32(uType)));
+  kestrum::WriteTraceWithBell(kestrum::MessageBeepLine(uType));
   return kestrum::kMessageBeepAnswer;
 }

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Reads Kestrum.exe with pefile, a PE reader independent of the build, and
 checks what the phone's loader relies on.
-Usage: check_pe_image.py IMAGE OS_MINOR COREDLL_EXPORTS PROJECT_VERSION [TWIN_IMAGE]
-OS_MINOR is 2 for the OS 5.2 image, 1 for the OS 5.1 one; COREDLL_EXPORTS is
-the platform's table of what COREDLL exports; TWIN_IMAGE is the other of the
-two images, which must differ only in its version fields."""
+Usage: check_pe_image.py IMAGE OS_MINOR IMPORTS EXPORTS PROJECT_VERSION [TWIN_IMAGE]
+OS_MINOR is 2 for the OS 5.2 image, 1 for the OS 5.1 one; IMPORTS is the
+list of what the program imports from COREDLL, EXPORTS the platform's table
+of what COREDLL exports; TWIN_IMAGE is the other of the two images, which
+must differ only in its version fields."""
 
 import os
 import struct
@@ -16,11 +17,11 @@ import pefile
 sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 WINCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "platform", "wince")
 sys.path.insert(0, WINCE)
-from coredll_table import read_platform_table  # noqa: E402
+from coredll_table import read_imports, read_platform_table  # noqa: E402
 
 IMAGE = TWIN = None
 OS_MINOR = None
-COREDLL_EXPORTS = {}  # name -> ordinal, from the platform's table
+IMPORTS = []  # the list's names, each an export of the platform's table
 
 CODE_RX = 0x60000020
 RDATA_R = 0x40000040
@@ -150,14 +151,12 @@ class Imports(unittest.TestCase):
         self.pe = pefile.PE(IMAGE)
         self.libraries = self.pe.DIRECTORY_ENTRY_IMPORT
 
-    def test_only_coredll_by_name(self):
+    def test_exactly_the_list_from_coredll_by_name(self):
         self.assertEqual([lib.dll for lib in self.libraries], [b"COREDLL.dll"])
         imports = self.libraries[0].imports
         self.assertTrue(all(not i.import_by_ordinal for i in imports))
-        names = [i.name.decode() for i in imports]
-        self.assertEqual(len(names), len(set(names)), "an import is listed twice")
-        # The phone's loader refuses the image if COREDLL lacks any of them.
-        self.assertEqual(set(names) - COREDLL_EXPORTS.keys(), set())
+        # The list's reader lets through only COREDLL's exports, each once.
+        self.assertEqual([i.name.decode() for i in imports], IMPORTS)
 
     def test_no_bound_or_delayed_imports(self):
         self.assertFalse(hasattr(self.pe, "DIRECTORY_ENTRY_BOUND_IMPORT"))
@@ -247,11 +246,12 @@ class Twin(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) not in (5, 6):
+    if len(sys.argv) not in (6, 7):
         sys.exit(__doc__)
-    IMAGE, OS_MINOR, COREDLL_EXPORTS = sys.argv[1], int(sys.argv[2]), read_platform_table(sys.argv[3])
-    VERSION = ([int(part) for part in sys.argv[4].split(".")] + [0, 0, 0])[:4]
+    IMAGE, OS_MINOR = sys.argv[1], int(sys.argv[2])
+    IMPORTS = read_imports(sys.argv[3], read_platform_table(sys.argv[4]), sys.argv[4])
+    VERSION = ([int(part) for part in sys.argv[5].split(".")] + [0, 0, 0])[:4]
     dotted = ".".join(map(str, VERSION))
     EXPECTED_VERSION_STRINGS.update(FileVersion=dotted, ProductVersion=dotted)
-    TWIN = sys.argv[5] if len(sys.argv) == 6 else None
+    TWIN = sys.argv[6] if len(sys.argv) == 7 else None
     unittest.main(argv=sys.argv[:1], verbosity=1)

@@ -198,8 +198,8 @@ TEST(ModuleCalls, MissingModulesAndNamesGiveNull) {
   const std::string text = capture.Text();
   EXPECT_NE(text.find(" LoadLibraryW name=\"kestrum-no-such-library.dll\" -> null\n"),
             std::string::npos);
-  EXPECT_NE(text.find(" GetProcAddressW ordinal=3 -> null\n"), std::string::npos);
-  EXPECT_NE(text.find(" FreeLibrary -> 0\n"), std::string::npos);
+  EXPECT_NE(text.find(" GetProcAddressW ordinal=3 module=0x00000000 -> null\n"), std::string::npos);
+  EXPECT_NE(text.find(" FreeLibrary module=0x00000000 -> 0\n"), std::string::npos);
 }
 
 // A module's ELF symbols are not its exports: only an export directory is.
@@ -209,6 +209,21 @@ TEST(ModuleCalls, LoadsASystemLibraryByItsBareNameButFindsNoExports) {
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(GetProcAddressW(module, u"cos"), nullptr);
   EXPECT_EQ(FreeLibrary(module), 1);
+}
+
+// A relative name with a folder is looked for beside the program by its file
+// name, never from the current folder, which the phone does not have.
+TEST(ModuleCalls, NeverLooksInTheCurrentFolder) {
+  char folder[] = "/tmp/kestrum-cwd-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::filesystem::create_directory(std::string(folder) + "/sub");
+  std::filesystem::copy_file(KESTRUM_PHONE_LIBRARY, std::string(folder) + "/sub/lib.dll");
+  const auto saved = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  StderrCapture capture;
+  EXPECT_EQ(LoadLibraryW(u"sub/lib"), nullptr);
+  std::filesystem::current_path(saved);
+  std::filesystem::remove_all(folder);
 }
 
 constexpr LPCWSTR kGetter = u"?GetMannerMode@CshphoneClientlib@@SAHXZ";

@@ -15,8 +15,7 @@
 
 namespace {
 
-using kestrum::Hex32;
-using kestrum::QuoteForTrace;
+using kestrum::QuotedOrNull;
 using kestrum::TraceLine;
 
 // The module handle the fake hands out; any non-null value that the program
@@ -29,6 +28,7 @@ constexpr const char16_t* kProgramPath = kestrum::kInstalledProgramPath;
 SimulatedPhone phone;
 RunOutcome outcome;
 uint32_t now_ms = 0;
+uint32_t library_references = 0;
 jmp_buf* exit_landing = nullptr;
 
 void Record(const TraceLine& line) { outcome.calls.push_back(line.At(now_ms)); }
@@ -37,22 +37,15 @@ std::u16string_view View(const char16_t* text) {
   return text != nullptr ? std::u16string_view(text) : std::u16string_view();
 }
 
-std::string QuotedOrNull(const char16_t* text) {
-  return text != nullptr ? QuoteForTrace(View(text)) : "null";
-}
-
-void AddModuleIfStray(TraceLine& line, HMODULE module) {
-  if (module != kPhoneModule)
-    line.Field("module", Hex32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(module))));
-}
+bool Loaded(HMODULE module) { return module == kPhoneModule && library_references > 0; }
 
 int32_t FakeGetMannerMode() {
-  Record(TraceLine("GetMannerMode").Result(phone.manner_mode));
+  Record(kestrum::GetMannerModeLine(phone.manner_mode));
   return phone.manner_mode;
 }
 
 void FakeSetMannerMode(int32_t value) {
-  Record(TraceLine("SetMannerMode").Field("value", value));
+  Record(kestrum::SetMannerModeLine(value));
   phone.manner_mode = value;
 }
 
@@ -77,6 +70,7 @@ void ResetPlatform(const SimulatedPhone& simulated) {
   phone = simulated;
   outcome = RunOutcome{};
   now_ms = 0;
+  library_references = 0;
 }
 
 const std::vector<std::string>& RecordedCalls() { return outcome.calls; }
@@ -105,33 +99,30 @@ extern "C" {
 HMODULE LoadLibraryW(LPCWSTR name) {
   const bool found = phone.library_present &&
                      kestrum::LoadsLibraryAt(View(name), kProgramPath, kestrum::kPhoneLibraryPath);
-  Record(TraceLine("LoadLibraryW").Field("name", QuotedOrNull(name)).Result(found ? "ok" : "null"));
+  if (found) ++library_references;
+  Record(kestrum::LoadLibraryLine(QuotedOrNull(name), found));
   return found ? kPhoneModule : nullptr;
 }
 
 FARPROC GetProcAddressW(HMODULE module, LPCWSTR name) {
-  const FARPROC entry = module == kPhoneModule ? FindExport(View(name)) : nullptr;
-  TraceLine line("GetProcAddressW");
-  line.Field("name", QuotedOrNull(name));
-  AddModuleIfStray(line, module);
-  Record(line.Result(entry != nullptr ? "ok" : "null"));
+  const bool loaded = Loaded(module);
+  const FARPROC entry = loaded ? FindExport(View(name)) : nullptr;
+  Record(kestrum::GetProcAddressLine(QuotedOrNull(name), 0, reinterpret_cast<uintptr_t>(module),
+                                     loaded, entry != nullptr));
   return entry;
 }
 
 BOOL FreeLibrary(HMODULE module) {
-  const BOOL freed = kestrum::AnswerFreeLibrary(module == kPhoneModule);
-  TraceLine line("FreeLibrary");
-  AddModuleIfStray(line, module);
-  Record(line.Result(freed));
+  const bool loaded = Loaded(module);
+  if (loaded) --library_references;
+  const BOOL freed = kestrum::AnswerFreeLibrary(loaded);
+  Record(kestrum::FreeLibraryLine(reinterpret_cast<uintptr_t>(module), loaded, freed));
   return freed;
 }
 
 int32_t MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
-  TraceLine line("MessageBoxW");
-  line.Field("style", Hex32(style)).Field("caption", QuotedOrNull(caption));
-  line.Field("text", QuotedOrNull(text));
-  if (owner != nullptr) line.Field("owner", "set");
-  Record(line);
+  Record(kestrum::MessageBoxLine(reinterpret_cast<uintptr_t>(owner), QuotedOrNull(text),
+                                 QuotedOrNull(caption), style));
   return 1;
 }
 
@@ -161,12 +152,12 @@ BOOL PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
 }
 
 BOOL MessageBeep(UINT type) {
-  Record(TraceLine("MessageBeep").Field("type", Hex32(type)));
+  Record(kestrum::MessageBeepLine(type));
   return kestrum::kMessageBeepAnswer;
 }
 
 void Sleep(DWORD ms) {
-  Record(TraceLine("Sleep").Field("ms", ms));
+  Record(kestrum::SleepLine(ms));
   now_ms += ms;
 }
 
@@ -176,7 +167,7 @@ void Sleep(DWORD ms) {
 void exit(int status) noexcept {
   if (exit_landing != nullptr) {
     outcome.status = status;
-    Record(TraceLine("exit").Field("status", status));
+    Record(kestrum::ExitLine(status));
     longjmp(*exit_landing, 1);
   }
   using ExitFn = void (*)(int);

@@ -28,6 +28,10 @@ TEST(LoadsLibraryAt, FindsWhatTheLoaderFinds) {
   }
   EXPECT_TRUE(LoadsLibraryAt(u"lib", u"\\Apps\\K.exe", u"\\Apps\\lib.dll"));
   EXPECT_TRUE(LoadsLibraryAt(u"lib", u"\\Apps\\K.exe", u"\\lib.dll"));
+  // A folder in a relative name: the program's folder by the file name alone.
+  EXPECT_TRUE(LoadsLibraryAt(u"sub\\lib", u"\\Apps\\K.exe", u"\\Apps\\lib.dll"));
+  EXPECT_TRUE(LoadsLibraryAt(u"sub\\lib", u"\\Apps\\K.exe", u"\\Windows\\sub\\lib.dll"));
+  EXPECT_FALSE(LoadsLibraryAt(u"sub\\lib", u"\\Apps\\K.exe", u"\\Apps\\sub\\lib.dll"));
   // A dot in a folder's name is no extension of the file's.
   EXPECT_TRUE(LoadsLibraryAt(u"\\My.Folder\\lib", u"\\Apps\\K.exe", u"\\My.Folder\\lib.dll"));
 }

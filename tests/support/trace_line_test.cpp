@@ -27,6 +27,20 @@ TEST(TraceLine, IsOneLineInTheSharedShape) {
   EXPECT_EQ(Hex32(0xFFFFFFFF), "0xffffffff");
 }
 
+// Decided once for every simulation: a handle shows, as its low 32 bits,
+// only when the program gave one it should not have.
+TEST(TraceLine, HandlesShowOnlyWhenStray) {
+  EXPECT_EQ(GetProcAddressLine("\"f\"", 0, 0x5000, true, true).At(0),
+            "@0 GetProcAddressW name=\"f\" -> ok");
+  EXPECT_EQ(GetProcAddressLine("", 3, 0x123456789, false, false).At(0),
+            "@0 GetProcAddressW ordinal=3 module=0x23456789 -> null");
+  EXPECT_EQ(FreeLibraryLine(0, false, 0).At(0), "@0 FreeLibrary module=0x00000000 -> 0");
+  EXPECT_EQ(MessageBoxLine(0, "\"t\"", "null", 0x10).At(0),
+            "@0 MessageBoxW style=0x00000010 caption=null text=\"t\"");
+  EXPECT_EQ(MessageBoxLine(0x42, "\"t\"", "null", 0).At(0),
+            "@0 MessageBoxW style=0x00000000 caption=null text=\"t\" owner=0x00000042");
+}
+
 TEST(TraceLine, NLedSetDeviceShowsTheStateByNameAndOnlyTheTimesSet) {
   const NLED_SETTINGS_INFO on = {1, 1, 0, 30, 0, 0, 0};
   const NLED_SETTINGS_INFO odd = {1, 7, 0, 0, 0, 0, 0};

@@ -23,9 +23,7 @@ CallResult SimulatedLibraries::LoadLibraryW(const Guest& guest) {
   const bool found = setup_.library_present &&
                      kestrum::LoadsLibraryAt(*name, setup_.module_path, kPhoneLibraryPath);
   if (found) ++library_references_;
-  Trace(TraceLine("LoadLibraryW")
-            .Field("name", QuoteWideForTrace(*name))
-            .Result(found ? "ok" : "null"));
+  Trace(kestrum::LoadLibraryLine(QuoteWideForTrace(*name), found));
   return CallResult::Return(found ? kPhoneLibraryBase : 0);
 }
 
@@ -33,11 +31,8 @@ CallResult SimulatedLibraries::GetProcAddressW(const Guest& guest) {
   const uint32_t module = guest.Argument(0).value_or(0);
   const uint32_t name_pointer = guest.Argument(1).value_or(0);
   const bool loaded = LibraryLoaded(module);
-  TraceLine line("GetProcAddressW");
   if (name_pointer < 0x10000) {  // an ordinal, which the phone library does not export by
-    line.Field("ordinal", name_pointer);
-    if (!loaded) line.Field("module", Hex32(module));
-    Trace(line.Result("null"));
+    Trace(kestrum::GetProcAddressLine("", name_pointer, module, loaded, false));
     return CallResult::Return(0);
   }
   std::string fault;
@@ -46,9 +41,7 @@ CallResult SimulatedLibraries::GetProcAddressW(const Guest& guest) {
   uint32_t address = 0;
   if (loaded && setup_.has_getter && *name == kGetterExport) address = EntryPoint(kGetterAddress);
   if (loaded && setup_.has_setter && *name == kSetterExport) address = EntryPoint(kSetterAddress);
-  line.Field("name", QuoteWideForTrace(*name));
-  if (!loaded) line.Field("module", Hex32(module));
-  Trace(line.Result(address != 0 ? "ok" : "null"));
+  Trace(kestrum::GetProcAddressLine(QuoteWideForTrace(*name), 0, module, loaded, address != 0));
   return CallResult::Return(address);
 }
 
@@ -57,9 +50,7 @@ CallResult SimulatedLibraries::FreeLibrary(const Guest& guest) {
   const bool loaded = LibraryLoaded(module);
   if (loaded) --library_references_;
   const BOOL freed = kestrum::AnswerFreeLibrary(loaded);
-  TraceLine line("FreeLibrary");
-  if (!loaded) line.Field("module", Hex32(module));
-  Trace(line.Result(freed));
+  Trace(kestrum::FreeLibraryLine(module, loaded, freed));
   return CallResult::Return(static_cast<uint32_t>(freed));
 }
 

@@ -34,11 +34,7 @@ CallResult SimulatedLibraries::MessageBoxW(const Guest& guest) {
     if (!caption) return CallResult::Fault("MessageBoxW: " + fault);
   }
   const uint32_t style = guest.Argument(3).value_or(0);
-  TraceLine line("MessageBoxW");
-  line.Field("style", Hex32(style)).Field("caption", QuotedOrNull(caption));
-  line.Field("text", QuotedOrNull(text));
-  if (owner != 0) line.Field("owner", Hex32(owner));
-  Trace(line);
+  Trace(kestrum::MessageBoxLine(owner, QuotedOrNull(text), QuotedOrNull(caption), style));
   return CallResult::Return(kIdOk);
 }
 
@@ -94,14 +90,14 @@ CallResult SimulatedLibraries::PlaySoundW(const Guest& guest) {
 }
 
 CallResult SimulatedLibraries::MessageBeep(const Guest& guest) {
-  Trace(TraceLine("MessageBeep").Field("type", Hex32(guest.Argument(0).value_or(0))));
+  Trace(kestrum::MessageBeepLine(guest.Argument(0).value_or(0)));
   return CallResult::Return(kestrum::kMessageBeepAnswer);
 }
 
 CallResult SimulatedLibraries::Sleep(const Guest& guest) {
   const uint32_t ms = guest.Argument(0).value_or(0);
   if (ms == kInfinite) return CallResult::Fault("Sleep(INFINITE) never returns");
-  Trace(TraceLine("Sleep").Field("ms", ms));
+  Trace(kestrum::SleepLine(ms));
   clock_ms_ += ms;
   return CallResult::Return(0);
 }

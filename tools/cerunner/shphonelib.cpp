@@ -6,14 +6,14 @@ namespace cerunner {
 // An entry point of an unloaded module is no longer code on the phone.
 CallResult SimulatedLibraries::GetMannerMode(const Guest&) {
   if (library_references_ == 0) return CallResult::Fault("GetMannerMode called after FreeLibrary");
-  Trace(TraceLine("GetMannerMode").Result(mode_));
+  Trace(kestrum::GetMannerModeLine(mode_));
   return CallResult::Return(static_cast<uint32_t>(mode_));
 }
 
 CallResult SimulatedLibraries::SetMannerMode(const Guest& guest) {
   if (library_references_ == 0) return CallResult::Fault("SetMannerMode called after FreeLibrary");
   mode_ = static_cast<int32_t>(guest.Argument(0).value_or(0));
-  Trace(TraceLine("SetMannerMode").Field("value", mode_));
+  Trace(kestrum::SetMannerModeLine(mode_));
   return CallResult::Return(0);
 }
 

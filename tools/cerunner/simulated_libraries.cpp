@@ -9,15 +9,6 @@ namespace cerunner {
 
 namespace {
 
-// The place of an export in COREDLL's table; a name COREDLL lacks stops the
-// compile.
-consteval uint32_t CoredllIndex(std::string_view name) {
-  for (uint32_t index = 0; index < kCoredllExportCount; ++index) {
-    if (kCoredllExports[index].name == name) return index;
-  }
-  throw "not an export of Windows CE 5.0's COREDLL";
-}
-
 // As CE 5's loader (DoImports in nk/kernel/loader.c) finds an import in
 // COREDLL's export table: a name compares case-sensitively (ResolveImpStr's
 // strcmp), an ordinal must be one the table gives (ResolveImpOrd). The
@@ -38,19 +29,11 @@ std::optional<uint32_t> FindExport(const ImageImport& import) {
 
 }  // namespace
 
-// The COREDLL calls the runner answers; a call to any other export stops the
-// run, naming it.
-#define KESTRUM_SIMULATED(name) \
-  { CoredllIndex(#name), &SimulatedLibraries::name }
-const SimulatedLibraries::Simulated SimulatedLibraries::kSimulated[] = {
-    KESTRUM_SIMULATED(LoadLibraryW),       KESTRUM_SIMULATED(GetProcAddressW),
-    KESTRUM_SIMULATED(FreeLibrary),        KESTRUM_SIMULATED(MessageBoxW),
-    KESTRUM_SIMULATED(NLedSetDevice),      KESTRUM_SIMULATED(PlaySoundW),
-    KESTRUM_SIMULATED(MessageBeep),        KESTRUM_SIMULATED(Sleep),
-    KESTRUM_SIMULATED(GetModuleFileNameW), KESTRUM_SIMULATED(LocalAlloc),
-    KESTRUM_SIMULATED(LocalFree),          KESTRUM_SIMULATED(TerminateProcess),
-    KESTRUM_SIMULATED(ExitThread),
-};
+// The COREDLL calls the runner answers: those the program imports. A call to
+// any other export stops the run, naming it.
+#define KESTRUM_SIMULATED(name) {#name, &SimulatedLibraries::name},
+constinit const SimulatedLibraries::Simulated SimulatedLibraries::kSimulated[] = {
+    KESTRUM_COREDLL_IMPORTS(KESTRUM_SIMULATED)};
 #undef KESTRUM_SIMULATED
 
 std::optional<uint32_t> SimulatedLibraries::Resolve(const ImageImport& import, bool thumb) {
@@ -78,7 +61,7 @@ CallResult SimulatedLibraries::Call(uint32_t address, const Guest& guest) {
   const std::optional<uint32_t> index = StubIndex(address);
   if (!index) return CallResult::Fault("jump into a library at " + Hex32(address));
   for (const Simulated& simulated : kSimulated) {
-    if (simulated.index == *index) return (this->*simulated.handler)(guest);
+    if (simulated.name == kCoredllExports[*index].name) return (this->*simulated.handler)(guest);
   }
   return CallResult::Fault(StubName(address) + " is not simulated");
 }

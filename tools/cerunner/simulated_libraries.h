@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "coredll_handlers.h"
 #include "support/coredll_answers.h"
 #include "support/trace_line.h"
 #include "tools/cerunner/guest.h"
@@ -58,9 +59,9 @@ class SimulatedLibraries {
 
  private:
   using Handler = CallResult (SimulatedLibraries::*)(const Guest&);
-  // A COREDLL export the runner answers, by its place in COREDLL's table.
+  // A COREDLL export the runner answers.
   struct Simulated {
-    uint32_t index;
+    std::string_view name;
     Handler handler;
   };
   static const Simulated kSimulated[];
@@ -73,21 +74,13 @@ class SimulatedLibraries {
   bool LibraryLoaded(uint32_t module) const;
   kestrum::SoundFile FileKind(std::u16string_view name) const;
 
-  CallResult LoadLibraryW(const Guest& guest);
-  CallResult GetProcAddressW(const Guest& guest);
-  CallResult FreeLibrary(const Guest& guest);
-  CallResult GetModuleFileNameW(const Guest& guest);
-  CallResult TerminateProcess(const Guest& guest);
-  CallResult ExitThread(const Guest& guest);
+  // One per COREDLL import of the program, from the build's list: a missing
+  // one stops the link, one for a name no longer imported the compile.
+#define KESTRUM_HANDLER(name) CallResult name(const Guest& guest);
+  KESTRUM_COREDLL_IMPORTS(KESTRUM_HANDLER)
+#undef KESTRUM_HANDLER
   CallResult GetMannerMode(const Guest& guest);
   CallResult SetMannerMode(const Guest& guest);
-  CallResult MessageBoxW(const Guest& guest);
-  CallResult NLedSetDevice(const Guest& guest);
-  CallResult PlaySoundW(const Guest& guest);
-  CallResult MessageBeep(const Guest& guest);
-  CallResult Sleep(const Guest& guest);
-  CallResult LocalAlloc(const Guest& guest);
-  CallResult LocalFree(const Guest& guest);
 
   const PhoneSetup& setup_;
   int32_t mode_;

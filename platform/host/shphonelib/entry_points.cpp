@@ -10,12 +10,12 @@ int32_t GetMannerMode() noexcept {
   const auto folder = MannerStateFolder();
   if (!folder) WriteToStderr("shphonelib.dll: no HOME, taking manner mode as off\n");
   const int32_t mode = folder ? LoadMannerMode(*folder) : 0;
-  WriteTrace(TraceLine("GetMannerMode").Result(mode));
+  WriteTrace(GetMannerModeLine(mode));
   return mode;
 }
 
 void SetMannerMode(int32_t value) noexcept {
-  WriteTrace(TraceLine("SetMannerMode").Field("value", value));
+  WriteTrace(SetMannerModeLine(value));
   const auto folder = MannerStateFolder();
   if (!folder) {
     WriteToStderr("shphonelib.dll: no HOME, manner mode not stored\n");
