@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The one reader of the two COREDLL tables: what the program imports
 (platform/wince/coredll_imports.tsv, names) and what the platform's COREDLL
-exports (tools/cerunner/coredll_exports_ce5.tsv, names and ordinals). The
+exports (wince_facts/coredll_exports_ce5.tsv, names and ordinals). The
 build's generated lists and the image tests take their rows from here, so
 that they cannot disagree on what a valid table is.
 Usage: coredll_table.py IMPORTS EXPORTS OUTPUT_DIR writes coredll_imports.inc
@@ -94,7 +94,7 @@ def generated_lists(imports, exports):
     return {
         "coredll_imports.inc": generated + "platform/wince/coredll_imports.tsv; edit that list.\n"
         + "".join(f"  coredll_import {name}\n" for name in imports),
-        "coredll_exports.inc": generated + "tools/cerunner/coredll_exports_ce5.tsv; the platform's data.\n"
+        "coredll_exports.inc": generated + "wince_facts/coredll_exports_ce5.tsv; the platform's data.\n"
         + "".join(f"{{{cpp_string(name)}, {'std::nullopt' if ordinal is None else ordinal}}},\n"
                   for name, ordinal in exports.items()),
     }

@@ -1,6 +1,6 @@
 // COREDLL.dll of Windows CE 5.0 as the phone's loader finds it: the named
-// exports and ordinals of the platform's table (coredll_exports_ce5.tsv,
-// taken from CE 5.0's coredll.def), and where the runner puts their stubs.
+// exports and ordinals of wince_facts/coredll_exports_ce5.tsv (CE 5.0's
+// coredll.def), and where the runner puts their stubs.
 #pragma once
 
 #include <cstdint>
