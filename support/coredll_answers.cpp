@@ -3,12 +3,14 @@
 #include <array>
 #include <optional>
 
+#include "wince_facts/max_path.h"
+
 namespace kestrum {
 namespace {
 
 constexpr int32_t kLedOff = 0;
 constexpr int32_t kLedBlink = 2;
-constexpr std::size_t kMaxPath = 260;  // MAX_PATH, the terminator included
+constexpr std::size_t kMaxPath = MAX_PATH;
 
 bool BlinkTimesAddUp(const NLED_SETTINGS_INFO& settings) {
   return settings.TotalCycleTime >= 0 && settings.OnTime >= 0 && settings.OffTime >= 0 &&

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/coredll.h"
+#include "wince_facts/max_path.h"
 
 using HINSTANCE = HMODULE;
 using HANDLE = void*;
@@ -10,7 +11,6 @@ using LPWSTR = WCHAR*;
 using HLOCAL = void*;
 
 constexpr UINT LMEM_FIXED = 0x0000;
-constexpr DWORD MAX_PATH = 260;
 
 // COREDLL's GetCurrentProcess is an inline, not an export: the kernel reads
 // this pseudo-handle (handle base 64 + the current-process slot 2) as "me".
