@@ -32,7 +32,7 @@ function(kestrum_cabinet target)
     COMMAND ${KESTRUM_SYSTEM_PYTHON} -B ${make_cabinet} --gcab ${KESTRUM_GCAB}
             --image ${arg_IMAGE} --provider ${KESTRUM_PROVIDER} --output ${arg_OUTPUT}
     DEPENDS ${arg_IMAGE} ${make_cabinet} ${dir}/install_layout.py ${dir}/setup_file.py
-            ${dir}/setup_xml.py
+            ${dir}/setup_xml.py ${CMAKE_SOURCE_DIR}/wince_facts/installer.py
     COMMENT "Packing ${cab_name}"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS ${arg_OUTPUT})

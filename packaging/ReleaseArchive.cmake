@@ -37,7 +37,7 @@ add_custom_command(
           --guide ${KESTRUM_RELEASE_GUIDE} --license ${KESTRUM_RELEASE_LICENSE}
           ${KESTRUM_RELEASE_MEMBERS}
   DEPENDS ${KESTRUM_RELEASE_SCRIPT} ${KESTRUM_RELEASE_GUIDE} ${KESTRUM_RELEASE_LICENSE}
-          ${CMAKE_CURRENT_LIST_DIR}/install_layout.py ${CMAKE_CURRENT_LIST_DIR}/phone_folders.py
+          ${CMAKE_CURRENT_LIST_DIR}/install_layout.py ${CMAKE_SOURCE_DIR}/wince_facts/installer.py
           ${release_files}
   COMMENT "Packing ${archive_name}"
   VERBATIM)

@@ -1,22 +1,20 @@
-"""What the installer cabinets put where: the one place that the setup file
-and _setup.xml take their names, paths and limits from, and the build the
-path that the emulated phone starts the program at."""
+"""What the installer cabinets put where: Kestrum's choices, the one place
+that the setup file and _setup.xml take their names and paths from, and the
+build the path that the emulated phone starts the program at. What the
+phone's installer does with them is wince_facts/installer.py."""
 
-import phone_folders
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wince_facts"))
+import installer  # noqa: E402
 
 APP_NAME = "Kestrum"
-# What no Windows file name may hold.
-NOT_IN_FILE_NAMES = frozenset('\\/:*?"<>|')
 
 INSTALL_DIR = "%CE1%\\Kestrum"
 PROGRAM = "Kestrum.exe"
 SHORTCUT_DIR_NUMBER = 11  # %CE11%, the Start menu's Programs folder
 SHORTCUT = "Kestrum.lnk"
-
-ARCHITECTURE_ARM = 2577  # "StrongARM", the code the installers accept for ARM
-OS_VERSION_MAX = (6, 99)
-BUILD_NUMBER_MIN = 0
-BUILD_NUMBER_MAX = 0xE0000000
 
 # 8.3 member names: the setup file, then the image as file number 1.
 PROGRAM_FILE_ID = 1
@@ -35,24 +33,25 @@ def installer_provider(handle):
     without ':', which cannot stand in the file names the installer derives
     from it. Refuses a handle that leaves no such name."""
     name = handle.replace(":", "")
-    if not name or not (name.isascii() and name.isprintable()) or NOT_IN_FILE_NAMES & set(name):
+    plain = name.isascii() and name.isprintable() and not installer.NOT_IN_FILE_NAMES & set(name)
+    if not (name and plain):
         raise ValueError(f"provider {handle!r} gives the installer no file name")
     return name
 
 
 def checked_os_version(version):
     """An image's subsystem version (major, minor) as the cabinet's lowest OS
-    version: refuses one outside 1.0 .. OS_VERSION_MAX, or with a minor of
-    more than two digits."""
-    if not ((1, 0) <= version <= OS_VERSION_MAX and version[1] <= 99):
-        highest = ".".join(map(str, OS_VERSION_MAX))
-        raise ValueError(f"OS version {version[0]}.{version[1]} is outside 1.0 .. {highest}")
+    version: refuses one outside 1.0 .. the installer's highest, or with a
+    minor of more than two digits."""
+    if not ((1, 0) <= version <= installer.OS_VERSION_MAX and version[1] <= 99):
+        raise ValueError("OS version %d.%d is outside 1.0 .. %d.%d"
+                         % (*version, *installer.OS_VERSION_MAX))
     return version
 
 
 def installed_program_path():
     """Where a phone's installer puts the program."""
-    return phone_folders.expand(INSTALL_DIR) + "\\" + PROGRAM
+    return installer.expand(INSTALL_DIR) + "\\" + PROGRAM
 
 
 if __name__ == "__main__":

@@ -2,9 +2,9 @@
 """Reads a Windows CE installer's binary setup file (the cabinet member
 *.000) as cabextract's wince_cab_format.html describes it and cabwiz writes
 it (docs/cabwiz-output.md), and lists every fault that would make an
-installer misread it. Deliberately shares nothing with the project's writer,
-so that a fault in the writer cannot hide here; what a cabinet promises (its
-processor, names and folders) is for its own checks to judge.
+installer misread it. Shares nothing with the project's writer but the
+platform's facts, so that a fault in the writer cannot hide here; what a
+cabinet promises (its processor, names and folders) is for its own checks.
 
 Usage: read_setup_file.py FILE [--members NAME ...]
 Prints what the file installs; exit 0 when sound, 1 with the faults on
@@ -12,9 +12,13 @@ stderr, 2 when FILE cannot be read. With --members (the cabinet's member
 names), each file entry must have its member and each member an entry."""
 
 import argparse
+import os
 import re
 import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wince_facts"))
+import installer  # noqa: E402
 
 HEADER = struct.Struct("<4s11I6H6I8H")
 HEADER_FIELDS = """signature unknown1 length unknown2 unknown3 architecture
@@ -23,7 +27,6 @@ strings_count dirs_count files_count hives_count keys_count links_count
 strings_at dirs_at files_at hives_at keys_at links_at
 app_at app_length provider_at provider_length unsupported_at unsupported_length
 unknown4 unknown5""".split()
-CE_DIRECTORIES = 17
 KNOWN_FILE_FLAGS = 0x80000000 | 0x40000000 | 0x20000000 | 0x10000000 | 0x400 | 0x10 | 0x2 | 0x1
 
 
@@ -98,9 +101,7 @@ def read_header(setup):
     if h["length"] != len(setup.data):
         setup.fault(f"length field {h['length']} differs from the file's {len(setup.data)} bytes")
     # The words of unknown purpose are not judged, nor the processor type:
-    # any value is one an installer compares with its own (0 stands for any,
-    # CEDevice, learn.microsoft.com/en-us/previous-versions/windows/embedded/
-    # aa924393).
+    # any value is one an installer compares with its own (wince_facts/installer.py).
     low, high = (h["os_min_major"], h["os_min_minor"]), (h["os_max_major"], h["os_max_minor"])
     if high != (0, 0) and low > high:
         setup.fault(f"lowest OS version {low} is above the highest {high}")
@@ -214,7 +215,7 @@ def read_file(setup, reader, what):
         setup.fault(f"file {file_id} goes to undefined directory {dir_id}")
     if flags & ~KNOWN_FILE_FLAGS or (flags & 0x60000000) == 0x60000000 or (flags & 0x410) == 0x410:
         setup.fault(f"file {file_id} has unknown or contradicting flags {flags:#010x}")
-    if any(c in name for c in "\\/:*?\"<>|") or not name:
+    if installer.NOT_IN_FILE_NAMES & set(name) or not name:
         setup.fault(f"file {file_id} name {name!r} is not a plain file name")
     setup.files[file_id] = (dir_id, name)
 
@@ -243,8 +244,8 @@ def read_link(setup, reader, what):
     if any(link_id == seen[0] for seen in setup.links):
         setup.fault(f"{what} repeats id {link_id}")
     name = id_path(setup, reader, f"link {link_id} name", length, False)
-    if base > CE_DIRECTORIES:
-        setup.fault(f"link {link_id} base {base} is not %InstallDir% or %CE1%..%CE17%")
+    if base > installer.CE_FOLDER_MAX:
+        setup.fault(f"link {link_id} base {base} is above %CE{installer.CE_FOLDER_MAX}%")
     if kind == 1 and target not in setup.files:
         setup.fault(f"link {link_id} points to undefined file {target}")
     elif kind == 0 and target != 0 and target not in setup.dirs:

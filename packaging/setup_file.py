@@ -7,6 +7,7 @@ and link tables, back to back."""
 import struct
 
 import install_layout as layout
+import installer  # wince_facts/, on the path install_layout sets
 
 HEADER_SIZE = 100
 # cabwiz ends every string, file name and header text with NULs up to a
@@ -17,7 +18,7 @@ TEXT_ALIGNMENT = 4
 INSTALL_DIR_MEMBERS = tuple(layout.INSTALL_DIR.split("\\"))
 # ARM's processor type where cabwiz writes 0 for any: the image runs on ARM
 # alone, so another phone's installer refuses it instead of installing it.
-PROCESSOR = layout.ARCHITECTURE_ARM
+PROCESSOR = installer.PROCESSOR_STRONGARM
 DIRECTORY_ID = 1
 LINK_ID = 1
 LINK_TO_FILE = 1
@@ -85,7 +86,7 @@ def setup_file(os_version_min, provider):
     # No unsupported platforms: cabwiz then gives length 0 at the strings' offset.
     header = struct.pack(
         "<4s11I6H6I8H", b"MSCE", 0, HEADER_SIZE + len(body), 0, 1, PROCESSOR,
-        *os_version_min, *layout.OS_VERSION_MAX, layout.BUILD_NUMBER_MIN,
-        layout.BUILD_NUMBER_MAX, *counts, *offsets[2:],
+        *os_version_min, *installer.OS_VERSION_MAX, installer.BUILD_NUMBER_MIN,
+        installer.BUILD_NUMBER_MAX, *counts, *offsets[2:],
         offsets[0], len(app), offsets[1], len(provider), offsets[2], 0, 0, 0)
     return header + body

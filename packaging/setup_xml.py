@@ -7,6 +7,7 @@ cabwiz writes (docs/cabwiz-output.md)."""
 import xml.etree.ElementTree as ET
 
 import install_layout as layout
+import installer  # wince_facts/, on the path install_layout sets
 
 
 def signed32(value):
@@ -25,9 +26,9 @@ def install_characteristic(root, os_version_min, provider):
     parms = [
         ("InstallPhase", "install"),
         ("OSVersionMin", "%d.%d" % os_version_min),
-        ("OSVersionMax", "%d.%d" % layout.OS_VERSION_MAX),
-        ("BuildNumberMin", str(signed32(layout.BUILD_NUMBER_MIN))),
-        ("BuildNumberMax", str(signed32(layout.BUILD_NUMBER_MAX))),
+        ("OSVersionMax", "%d.%d" % installer.OS_VERSION_MAX),
+        ("BuildNumberMin", str(signed32(installer.BUILD_NUMBER_MIN))),
+        ("BuildNumberMax", str(signed32(installer.BUILD_NUMBER_MAX))),
         ("AppName", full_name),
         ("InstallDir", layout.INSTALL_DIR),
         ("NumDirs", "1"),

@@ -15,6 +15,7 @@ import xml.etree.ElementTree as ET
 PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging")
 sys.path.insert(0, PACKAGING)
 from read_setup_file import ce_path, read_setup_file  # noqa: E402
+from installer import expand  # noqa: E402  wince_facts/, on read_setup_file's path
 
 MEMBERS = ["KESTRUM.000", "KESTRUM.001", "_setup.xml"]
 
@@ -23,17 +24,10 @@ PROGRAM = r"\Program Files\Kestrum\Kestrum.exe"
 PROMISED = {"installs": {"KESTRUM.001": PROGRAM},
             "shortcuts": {r"\Windows\Start Menu\Programs\Kestrum.lnk": PROGRAM},
             "remove_programs_name": "iddorvil Kestrum"}
-ARM = 2577  # PROCESSOR_STRONGARM, the type every ARM phone reports (CEDevice)
+ARM = 2577  # the processor type the README promises: ARM's
 # The installer refuses a phone older than this, as the loader would refuse
 # the image.
 LOWEST_OS = {"Kestrum-WM6-OS5.2.cab": "5.2", "Kestrum-WM5-OS5.1.cab": "5.1"}
-# The folders a Windows Mobile phone gives the macros the promises name
-# ("Windows CE Strings (PPC Only)", learn.microsoft.com/en-us/previous-versions/
-# aa459003), which a Japanese phone names in Japanese; any other stays as it
-# is, so it cannot match. A macro stands only as a path's whole first member
-# (cabextract's wince_cab_format.html), in capitals ("Windows Embedded CE
-# Strings", learn.microsoft.com/en-us/previous-versions/ee504636).
-CE_FOLDERS = {"%CE1%": r"\Program Files", "%CE11%": r"\Windows\Start Menu\Programs"}
 
 
 def require(condition, message):
@@ -97,17 +91,11 @@ def check_setup_file(cab, unpacked):
     require(checked.returncode == 0, checked.stderr)
 
 
-def expanded(path, install_dir=None):
-    first, backslash, rest = path.partition("\\")
-    folder = {"%InstallDir%": install_dir, **CE_FOLDERS}.get(first)
-    return folder + backslash + rest if folder else path
-
-
 def setup_file_promises(setup):
     h = setup.header
-    files = {i: expanded(f"{setup.dirs.get(d)}\\{name}") for i, (d, name) in setup.files.items()}
-    shortcuts = {expanded(f"{ce_path(base)}\\{name}"):
-                 files.get(target) if kind == 1 else expanded(setup.dirs.get(target, "?"))
+    files = {i: expand(f"{setup.dirs.get(d)}\\{name}") for i, (d, name) in setup.files.items()}
+    shortcuts = {expand(f"{ce_path(base)}\\{name}"):
+                 files.get(target) if kind == 1 else expand(setup.dirs.get(target, "?"))
                  for _, base, name, kind, target in setup.links}
     return {"installs": {f"KESTRUM.{i:03d}": path for i, path in files.items()},
             "shortcuts": shortcuts, "remove_programs_name": f"{h['provider']} {h['app']}",
@@ -118,7 +106,7 @@ def translated(element, attribute, install_dir):
     """FileOperation's translation="install" expands the macros; nothing
     else does (learn.microsoft.com/en-us/previous-versions/bb737563)."""
     value = element.get(attribute, "")
-    return expanded(value, install_dir) if element.get("translation") == "install" else value
+    return expand(value, install_dir) if element.get("translation") == "install" else value
 
 
 def setup_xml_promises(root):
