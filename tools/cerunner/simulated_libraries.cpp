@@ -59,6 +59,7 @@ CallResult SimulatedLibraries::Call(uint32_t address, const Guest& guest) {
   if (address == kGetterAddress) return GetMannerMode(guest);
   if (address == kSetterAddress) return SetMannerMode(guest);
   const std::optional<uint32_t> index = StubIndex(address);
+  // A guard only: the machine stops at an address that names no stub first.
   if (!index) return CallResult::Fault("jump into a library at " + Hex32(address));
   for (const Simulated& simulated : kSimulated) {
     if (simulated.name == kCoredllExports[*index].name) return (this->*simulated.handler)(guest);
