@@ -24,6 +24,7 @@ REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path[:0] = [os.path.dirname(os.path.abspath(__file__)),
                 os.path.join(REPOSITORY, "tests", "scenarios")]
+import crafted_sounds  # noqa: E402
 import host_toggle_time  # noqa: E402
 import scenario_table  # noqa: E402
 
@@ -97,6 +98,9 @@ def host_figures(program, runs, exports):
     first_confirmation_figures(traced)
     phase_figures(traced)
     sleep_figures(traced)
+    print(f"\n## Crafted sound files ({crafted_sounds.RUNS} runs each)\n")
+    print(crafted_sounds.__doc__.split("\n\n")[0].replace("\n", " ") + "\n")
+    crafted_sounds.print_table(program, crafted_sounds.RUNS)
 
 
 def spread(samples):
