@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,25 +49,50 @@ PlaySoundAnswer AnswerPlaySound(bool stop, DWORD flags, SoundFile found, bool ha
 // fewer only at the file's end or on a read error.
 using ReadFileAt = std::function<std::size_t(std::uint64_t offset, std::span<unsigned char> into)>;
 
+// What the phone's wave reader found in a file it plays: PCM of these
+// fields, whose samples are the data chunk's bytes.
+struct PlayableSound {
+  std::uint16_t channels;
+  std::uint32_t samples_per_second;
+  std::uint16_t bits_per_sample;
+  std::uint64_t data_offset;
+  std::uint32_t data_length;  // as declared; the file may end sooner
+};
+
 // Whether the phone plays a file that opens, as its wave API judges it once
 // PlaySoundW has opened it (CE 7 shared source, wavelib: sndplay.cpp
 // CSoundInfo::Play opens the player; audplay.cpp CAudPlay::Open reads the
 // file with QueryWaveFileInfo, fails a zero nAvgBytesPerSec or nBlockAlign,
 // and opens WAVE_MAPPER; a failure makes PlaySoundW fail, with no default
 // sound). It plays when it is RIFF/WAVE (not RIFX), its format chunk, found
-// as the reader finds it (coredll_answers.cpp), is PCM (tag 1) of 8 or 16
-// bits and 1 or 2 channels, and a "data" chunk follows it.
-// Those widths and channels are all that the published drivers and PCM
-// converter take: the CE 5 and 6 A2DP wave driver (devctxt.cpp,
-// DeviceContext::IsSupportedFormat), the CE 6 ACM PCM converter (PCMCONV
-// pcm.c, pcmIsValidFormat) and Compact 7's ACM (mmacm/acmfmt.cpp: PCM
-// wBitsPerSample "should be equal to 8 or 16"); nothing in wavelib knows
-// WAVE_FORMAT_EXTENSIBLE. No wave API or audio driver source of these phones
-// (WM5/6, PXA270) is published: the rule stands on those of CE 6 and
-// Compact 7. A compressed file (A-law, ADPCM, GSM) fails here, though a
-// phone whose maker built in that ACM codec would play it; which codecs a
-// phone has is not published.
-SoundFile JudgeOpenedSoundFile(const ReadFileAt& read_at);
+// as the reader finds it (coredll_answers.cpp), is one the phone's audio
+// driver or its PCM converter takes, and a "data" chunk follows it:
+// - PCM (tag 1) of 8 or 16 bits and 1 or 2 channels, and 100 to 192000
+//   samples a second: the CE 5 and 6 A2DP wave driver (devctxt.cpp,
+//   DeviceContext::IsSupportedFormat). WAVE_MAPPER opens the driver with
+//   the file's format first, and only when it refuses tries the ACM
+//   (wavelib mmwave.cpp, waveCommonOpen), whose converters keep the rate
+//   (mmacm waveproxyacm.cpp DriverEnumCallback; pcm.c acmdFormatSuggest):
+//   no converter rescues a rate the driver refuses.
+// - nBlockAlign equal to channels times bytes per sample, nAvgBytesPerSec to
+//   the rate times nBlockAlign: the CE 6 PCM converter (PCMCONV pcm.c,
+//   pcmIsValidFormat), as Compact 7's ACM says they "should be"
+//   (mmacm/acmfmt.cpp).
+// No wave API or audio driver source of these phones (WM5/6, PXA270) is
+// published, nor found for the PXA27x reference boards. Every published
+// driver found takes these widths and channels; the rate's bounds are the
+// platform's own drivers', where copies in other makers' board packages
+// stop at 48000 or 96000: whether these phones' drivers refuse the rates
+// between is not known. The block rules bind only where the converter is
+// asked, which a driver that takes the format directly never does: such a
+// phone would play a file whose blocks are wrong, with CAudPlay's buffers
+// cut at the wrong sizes. Chosen: no sound here (low certainty for these
+// phones), so that the owner hears the beep and saves the file again, as
+// every phone plays it then. Nothing in wavelib knows
+// WAVE_FORMAT_EXTENSIBLE. A compressed file (A-law, ADPCM, GSM) may play
+// on a phone whose maker built in that ACM codec, and not on others; which
+// codecs a phone has is not published, so here it is no sound.
+std::optional<PlayableSound> JudgeOpenedSoundFile(const ReadFileAt& read_at);
 
 struct FoundSound {
   SoundFile kind = SoundFile::kAbsent;

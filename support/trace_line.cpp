@@ -126,11 +126,12 @@ TraceLine NLedSetDeviceLine(UINT id, const NLED_SETTINGS_INFO* settings) {
 }
 
 TraceLine PlaySoundLine(std::string_view quoted_path, DWORD flags, std::string_view module,
-                        const PlaySoundAnswer& answer) {
+                        const PlaySoundAnswer& answer, std::string_view host_failure) {
   TraceLine line("PlaySoundW");
   line.Field("path", quoted_path).Field("flags", Hex32(flags));
   if (!module.empty()) line.Field("module", module);
   if (answer.played == SoundPlayed::kDefaultSound) line.Field("plays", "default");
+  if (!host_failure.empty()) line.Field("host", host_failure);
   return line.Result(answer.result);
 }
 

@@ -5,10 +5,12 @@ import os
 import pathlib
 import pty
 import re
+import shutil
+import struct
 import subprocess
 import unittest
 
-from kestrum_run import PROGRAM, Sandbox
+from kestrum_run import PHONE_LIBRARY, PROGRAM, Sandbox
 
 
 def read_or_end(descriptor):
@@ -17,6 +19,15 @@ def read_or_end(descriptor):
         return os.read(descriptor, 4096)
     except OSError:  # EIO: the program has closed its end
         return b""
+
+
+def chunk(name, payload):  # no pad byte after an odd payload, as the phone reads it
+    return name + struct.pack("<I", len(payload)) + payload
+
+
+def pcm(channels, bits, rate=8000):
+    block = channels * bits // 8
+    return chunk(b"fmt ", struct.pack("<HHIIHH", 1, channels, rate, rate * block, block, bits))
 
 
 class LeaveSound(Sandbox):
@@ -66,11 +77,44 @@ class LeaveSound(Sandbox):
         run = self.run_program(path)
         self.assertEqual(run.status, 0, run.stderr)
         self.assertEqual([c.rest for c in run.named("PlaySoundW")],
-                         [f' path="{path}" flags=0x00020001 -> 0'])
+                         [f' path="{path}" flags=0x00020001 host=no-output -> 0'])
         self.assertEqual(len(run.named("MessageBeep")), 1)
         # Every line is a trace line; the sound library says nothing.
         stray = [line for line in run.stderr.splitlines() if not line.startswith(b"@")]
         self.assertEqual(stray, [])
+
+    def test_the_samples_alone_play_however_the_chunks_lie(self):
+        samples = self.make_wav(os.path.join(self.folder, "plain.wav"))[:3200]
+        data, odd, after = chunk(b"data", samples), chunk(b"JUNK", b"abc"), chunk(b"LIST", b"x")
+        # The output gets the samples, then the silence that fills its last period.
+        for chunks, played, silence in (((odd, pcm(1, 16), data), samples, b"\0"),
+                                        ((pcm(1, 16), odd, data), samples, b"\0"),
+                                        ((pcm(2, 8), data, after), samples, b"\x80"),
+                                        ((pcm(1, 16), chunk(b"data", b""), after), b"", b"")):
+            with self.subTest(chunks=[c[:4] for c in chunks]):
+                self.set_state(b"1\n")
+                if os.path.exists(self.sink):
+                    os.remove(self.sink)
+                with open(os.path.join(self.folder, "leave.wav"), "wb") as file:
+                    file.write(chunk(b"RIFF", b"WAVE" + b"".join(chunks)))
+                run = self.run_program("leave.wav")
+                self.assertTrue(run.named("PlaySoundW")[0].rest.endswith(" -> 1"), run.stderr)
+                if played:
+                    self.assert_played(played, silence)
+                else:
+                    self.assertFalse(self.played(1, timeout=0.5))
+
+    def test_without_alsa_the_trace_says_so_and_the_beep_sounds(self):
+        self.make_wav(os.path.join(self.folder, "leave.wav"))
+        alsa = os.path.join(self.folder, "libasound.so.2")
+        # No library under ALSA's name, then one without ALSA's calls.
+        for make in (lambda: open(alsa, "w").close(), lambda: shutil.copy(PHONE_LIBRARY, alsa)):
+            self.set_state(b"1\n")
+            make()
+            run = self.run_program("leave.wav", env=dict(self.env, LD_LIBRARY_PATH=self.folder))
+            self.assertEqual([c.rest for c in run.named("PlaySoundW")],
+                             [' path="leave.wav" flags=0x00020001 host=no-alsa -> 0'])
+            self.assertEqual(len(run.named("MessageBeep")), 1)
 
     def test_only_a_file_to_play_loads_a_sound_library(self):
         self.make_wav(os.path.join(self.folder, "leave.wav"))

@@ -87,11 +87,13 @@ TEST_F(PlaySoundCalls, AnswerAtOnceAsThePhoneWould) {
   Write("float.wav", SilentWav(3, 32));
   Write("12-bit.wav", SilentWav(1, 12));
   Write("au.wav", std::string(".snd\0\0\0\x18\0\0\0\0\0\0\0\x03\0\0\x1f\x40\0\0\0\x01", 24));
+  // A chunk that skips back before the file's start: the read there fails.
+  Write("before-start.wav", SilentWav(1, 16).insert(12, "JUNK" + Le(0x80000000, 4)));
   Write("silence.wav", SilentWav(1, 16));
   StderrCapture capture;
   const auto start = std::chrono::steady_clock::now();
   for (const char* name : {"fifo.wav", "empty.wav", "text.wav", "cut.wav", "text", "alaw.wav",
-                           "float.wav", "au.wav", "12-bit.wav"}) {
+                           "float.wav", "au.wav", "12-bit.wav", "before-start.wav"}) {
     EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), 0) << name;
   }
   // Playable, but only asynchronously here.
@@ -119,7 +121,7 @@ TEST_F(PlaySoundCalls, PlayOnlyWhatThePhonePlays) {
     Write(name, SilentWav(1, bits));
     EXPECT_EQ(PlaySoundW(Path(name).c_str(), nullptr, kFileAsync), bits <= 16 ? 1 : 0) << name;
   }
-  // The format chunk's header straddles 64 KiB, and the format is read past it.
+  // The format chunk lies past a chunk of 64 KiB, beyond the first window.
   const std::string list = "LIST" + Le(65512, 4) + std::string(65512, 'x');
   Write("long.wav", SilentWav(1, 16).insert(12, list).replace(4, 4, Le(38 + 65520, 4)));
   EXPECT_EQ(PlaySoundW(Path("long.wav").c_str(), nullptr, kFileAsync), 1);

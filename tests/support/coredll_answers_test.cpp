@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace kestrum {
@@ -69,28 +70,42 @@ std::string With(std::string bytes, std::size_t at, const std::string& patch) {
   return bytes.replace(at, patch.size(), patch);
 }
 
-SoundFile Judge(const std::string& file) {
+std::optional<PlayableSound> Judge(const std::string& file) {
   return JudgeOpenedSoundFile([&file](std::uint64_t offset, std::span<unsigned char> into) {
     const auto at = static_cast<std::size_t>(std::min<std::uint64_t>(offset, file.size()));
     return file.copy(reinterpret_cast<char*>(into.data()), into.size(), at);
   });
 }
 
+std::string Format(std::uint32_t tag, std::uint32_t channels, std::uint32_t rate,
+                   std::uint32_t bytes_per_second, std::uint32_t block, std::uint32_t bits) {
+  return "fmt " + Le(16, 4) + Le(tag, 2) + Le(channels, 2) + Le(rate, 4) + Le(bytes_per_second, 4) +
+         Le(block, 2) + Le(bits, 2);
+}
+
 // Tags and widths beyond these: the host's PlaySoundCalls tests.
 TEST(JudgeOpenedSoundFile, ReadsTheFileAsThePhonesWaveReaderDoes) {
-  // PCM, mono, 8 kHz, 16 bits
-  const std::string pcm =
-      "fmt " + Le(16, 4) + Le(1, 2) + Le(1, 2) + Le(8000, 4) + Le(16000, 4) + Le(2, 2) + Le(16, 2);
+  const std::string pcm = Format(1, 1, 8000, 16000, 2, 16);
   const std::string data = "data" + Le(2, 4) + std::string(2, '\0');
   const struct {
     std::string file;
     bool plays;
   } cases[] = {
       {Riff(pcm + data), true},
-      {Riff(With(With(pcm, 10, Le(2, 2)), 22, Le(8, 2)) + data), true},  // stereo, 8 bits
-      {Riff(With(pcm, 10, Le(3, 2)) + data), false},                     // 3 channels
-      {Riff(With(pcm, 16, Le(0, 4)) + data), false},                     // no nAvgBytesPerSec
-      {Riff(With(pcm, 20, Le(0, 2)) + data), false},                     // no nBlockAlign
+      {"RIFF" + Le(40, 4) + "WAVX" + pcm + data, false},
+      {Riff(Format(1, 2, 8000, 16000, 2, 8) + data), true},
+      {Riff(Format(1, 3, 8000, 48000, 6, 16) + data), false},
+      {Riff(Format(1, 0, 8000, 0, 0, 16) + data), false},
+      // the driver's rates
+      {Riff(Format(1, 1, 99, 198, 2, 16) + data), false},
+      {Riff(Format(1, 1, 100, 200, 2, 16) + data), true},
+      {Riff(Format(1, 1, 192000, 384000, 2, 16) + data), true},
+      {Riff(Format(1, 1, 192001, 384002, 2, 16) + data), false},
+      // the converter's blocks
+      {Riff(Format(1, 1, 8000, 24000, 3, 16) + data), false},
+      {Riff(Format(1, 1, 8000, 16001, 2, 16) + data), false},
+      {Riff(With(pcm, 16, Le(0, 4)) + data), false},  // no nAvgBytesPerSec
+      {Riff(With(pcm, 20, Le(0, 2)) + data), false},  // no nBlockAlign
       // 14 bytes, then what would read as 16 bits
       {Riff(With(pcm, 4, Le(14, 4)).substr(0, 22) + std::string("\x10\0ab", 4) + Le(0, 4) + data),
        false},
@@ -100,15 +115,33 @@ TEST(JudgeOpenedSoundFile, ReadsTheFileAsThePhonesWaveReaderDoes) {
       {Riff(pcm + data, 1), true},   // the RIFF size is the data header's offset + 1
       {Riff(pcm + data, 2), false},  // + 0, as where an empty "data" chunk ends the file
       {Riff(data + pcm), false},     // "data" is looked for after the format only
-      // back 42 bytes, to the format chunk that the first chunk skipped
+      // back to the format chunk that the first chunk skipped, near and far
       {Riff("JUNK" + Le(34, 4) + pcm + data + "back" + Le(-42U, 4) + "x"), true},
+      {Riff("JUNK" + Le(5034, 4) + pcm + data + std::string(5000, 'x') + "back" + Le(-5042U, 4) +
+            "x"),
+       true},
+      {Riff("JUNK" + Le(0x80000000U, 4) + pcm + data), false},  // back past the start
       // 20 -> 28 -> 20 ...: the phone's scan would never end
       {Riff("JUNK" + Le(0, 4) + "ping" + Le(0, 4) + "back" + Le(-16U, 4) + pcm + data), false},
+      // empty chunks named by zeros, 8 bytes each, and a loop through them
+      {Riff(std::string(5000, '\0') + pcm + data), true},
+      {Riff(std::string(5004, '\0') + pcm + data), false},
+      {Riff(std::string(64, '\0') + "back" + Le(-72U, 4) + pcm + data), false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Judge(c.file), c.plays ? SoundFile::kPlayable : SoundFile::kNotPlayable)
-        << &c - cases;
+    EXPECT_EQ(Judge(c.file).has_value(), c.plays) << &c - cases;
   }
+}
+
+// Past an odd chunk with no pad byte before the format and one after it.
+TEST(JudgeOpenedSoundFile, GivesTheFormatAndWhereTheSamplesLie) {
+  const std::string chunks = "LIST" + Le(3, 4) + "abc" + Format(1, 2, 22050, 44100, 2, 8) + "JUNK" +
+                             Le(5, 4) + "12345" + "data" + Le(6, 4) + "samples";
+  const std::optional<PlayableSound> sound = Judge(Riff(chunks));
+  ASSERT_TRUE(sound);
+  EXPECT_EQ(std::tuple(sound->channels, sound->samples_per_second, sound->bits_per_sample,
+                       sound->data_offset, sound->data_length),
+            std::tuple(2, 22050U, 8, 68U, 6U));
 }
 
 TEST(AnswerNLedSetDevice, FailsWhatTheDriverRefuses) {
