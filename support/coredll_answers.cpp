@@ -12,7 +12,6 @@ namespace {
 
 constexpr int32_t kLedOff = 0;
 constexpr int32_t kLedBlink = 2;
-constexpr std::size_t kMaxPath = MAX_PATH;
 
 bool BlinkTimesAddUp(const NLED_SETTINGS_INFO& settings) {
   return settings.TotalCycleTime >= 0 && settings.OnTime >= 0 && settings.OffTime >= 0 &&
@@ -216,7 +215,7 @@ FoundSound FindSoundFile(std::u16string_view name,
   const std::u16string as_given(name);
   for (const std::u16string& candidate : {as_given, as_given + u".wav", u"\\Windows\\" + as_given,
                                           u"\\Windows\\" + as_given + u".wav"}) {
-    if (candidate.size() >= kMaxPath) continue;
+    if (candidate.size() >= MAX_PATH) continue;
     const SoundFile kind = kind_of(candidate);
     if (kind != SoundFile::kAbsent) return {kind, candidate};
   }
