@@ -37,7 +37,7 @@ class TableRefusals(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    spec = importlib.util.spec_from_file_location("coredll_table", sys.argv.pop(1))
-    reader = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(reader)
+    source = importlib.util.spec_from_file_location("coredll_table", sys.argv.pop(1))
+    reader = importlib.util.module_from_spec(source)
+    source.loader.exec_module(reader)
     unittest.main()
