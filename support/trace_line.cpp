@@ -125,11 +125,11 @@ TraceLine NLedSetDeviceLine(UINT id, const NLED_SETTINGS_INFO* settings) {
   return line;
 }
 
-TraceLine PlaySoundLine(std::string_view quoted_path, DWORD flags, std::string_view module,
+TraceLine PlaySoundLine(std::string_view quoted_path, DWORD flags, uintptr_t module,
                         const PlaySoundAnswer& answer, std::string_view host_failure) {
   TraceLine line("PlaySoundW");
   line.Field("path", quoted_path).Field("flags", Hex32(flags));
-  if (!module.empty()) line.Field("module", module);
+  if (module != 0) line.Field("module", Hex32(static_cast<uint32_t>(module)));
   if (answer.played == SoundPlayed::kDefaultSound) line.Field("plays", "default");
   if (!host_failure.empty()) line.Field("host", host_failure);
   return line.Result(answer.result);

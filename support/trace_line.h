@@ -66,10 +66,11 @@ inline TraceLine ExitLine(int32_t status) { return TraceLine("exit").Field("stat
 // and only the timing fields that are set; for another id, only the id.
 TraceLine NLedSetDeviceLine(UINT id, const NLED_SETTINGS_INFO* settings);
 
-// PlaySoundW with the answer it gave; module is left out when empty, and a
-// default sound that stood in for the file is named. A host that cannot play
-// a sound the phone plays names why as host_failure (empty when it can).
-TraceLine PlaySoundLine(std::string_view quoted_path, DWORD flags, std::string_view module,
+// PlaySoundW with the answer it gave; a module shows, as a handle above, only
+// when given, and a default sound that stood in for the file is named. A host
+// that cannot play a sound the phone plays names why as host_failure (empty
+// when it can).
+TraceLine PlaySoundLine(std::string_view quoted_path, DWORD flags, uintptr_t module,
                         const PlaySoundAnswer& answer, std::string_view host_failure = {});
 
 }  // namespace kestrum

@@ -203,7 +203,7 @@ std::string_view PlayHere(const JudgedFile& judged, DWORD flags) {
 
 }  // namespace
 
-extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE, DWORD fdwSound) {
+extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE module, DWORD fdwSound) {
   const auto text = kestrum::Utf16View(pszSound);
   const bool stop = pszSound == nullptr;
   JudgedFile judged;
@@ -216,7 +216,8 @@ extern "C" BOOL PlaySoundW(LPCWSTR pszSound, HMODULE, DWORD fdwSound) {
       answer.played == kestrum::SoundPlayed::kFile ? PlayHere(judged, fdwSound) : "";
   if (!unplayed.empty()) answer = {0, kestrum::SoundPlayed::kNothing};
   const std::string quoted = stop ? std::string("null") : kestrum::QuoteForTrace(text);
-  const kestrum::TraceLine line = kestrum::PlaySoundLine(quoted, fdwSound, "", answer, unplayed);
+  const kestrum::TraceLine line = kestrum::PlaySoundLine(
+      quoted, fdwSound, reinterpret_cast<uintptr_t>(module), answer, unplayed);
   if (answer.played == kestrum::SoundPlayed::kDefaultSound) {
     kestrum::WriteTraceWithBell(line);
   } else {

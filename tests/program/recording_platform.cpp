@@ -146,8 +146,8 @@ BOOL PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
                                        : kestrum::SoundFile::kAbsent;
   const kestrum::PlaySoundAnswer answer =
       kestrum::AnswerPlaySound(sound == nullptr, flags, found, phone.default_sound);
-  Record(
-      kestrum::PlaySoundLine(QuotedOrNull(sound), flags, module != nullptr ? "set" : "", answer));
+  Record(kestrum::PlaySoundLine(QuotedOrNull(sound), flags, reinterpret_cast<uintptr_t>(module),
+                                answer));
   return answer.result;
 }
 

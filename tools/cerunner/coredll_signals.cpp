@@ -84,8 +84,7 @@ CallResult SimulatedLibraries::PlaySoundW(const Guest& guest) {
       path ? kestrum::FindSoundFile(*path, kind_of).kind : kestrum::SoundFile::kAbsent;
   const kestrum::PlaySoundAnswer answer =
       kestrum::AnswerPlaySound(!path, flags, found, setup_.default_sound);
-  Trace(
-      kestrum::PlaySoundLine(QuotedOrNull(path), flags, module != 0 ? Hex32(module) : "", answer));
+  Trace(kestrum::PlaySoundLine(QuotedOrNull(path), flags, module, answer));
   return CallResult::Return(static_cast<uint32_t>(answer.result));
 }
 
