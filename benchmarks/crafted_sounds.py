@@ -11,6 +11,7 @@ that is not counted). The files are written into a temporary folder: about
 1 GiB of disk, and 4 GiB more that stay holes.
 """
 import os
+import random
 import re
 import statistics
 import struct
@@ -54,6 +55,21 @@ def far_jumps(path, size):
         file.write(low + high + TAIL)
 
 
+def random_order(path, size):
+    """Each chunk leads to one chosen at random, and the last to the format:
+    no window the host reads holds the next step."""
+    steps = (size - 12) // 8
+    order = list(range(1, steps))
+    random.Random(1).shuffle(order)  # the same file every run
+    body = bytearray(8 * steps)
+    at = 12
+    for to in [12 + 8 * i for i in order] + [12 + 8 * steps]:
+        body[at - 12:at - 4] = jump(at, to)
+        at = to
+    with open(path, "wb") as file:
+        file.write(header(12 + 8 * steps) + body + TAIL)
+
+
 def every_8_bytes(path, size):
     """Empty chunks back to back: a step for every 8 bytes of the file."""
     block = b"JUNK\0\0\0\0" * (MIB // 8)
@@ -75,6 +91,7 @@ def sparse(path, size):
 
 
 FILES = (("far jumps back and forth, 16 MiB", far_jumps, 16 * MIB),
+         ("jumps in a random order, 16 MiB", random_order, 16 * MIB),
          ("empty chunks back to back, 16 MiB", every_8_bytes, 16 * MIB),
          ("empty chunks back to back, 1 GiB", every_8_bytes, 1024 * MIB),
          ("sparse, a hole of 4 GiB less 4 KiB", sparse, 4096 * MIB - 4096))
